@@ -1,0 +1,48 @@
+# Shared by run.sh and test.sh: installs missing Debian packages and builds the tree.
+
+# Debian packages the build, the show and the tests need.
+ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
+  libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core libgtest-dev libbenchmark-dev"
+ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils"
+
+# ensure_packages PKG...: installs whichever of PKG are missing, as root or through sudo.
+ensure_packages() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "need root or sudo to install: ${missing[*]}" >&2; return 1; }
+    sudo="sudo"
+  fi
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# build DIR [CMAKE-ARGS...]: configures and builds the tree into DIR.
+build() {
+  local dir="$1"; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -- -j"$(nproc)"
+}
+
+# start_xvfb: starts a 1920x1080x24 Xvfb on a free display, exports DISPLAY, stops it on exit.
+start_xvfb() {
+  local n
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+  ORUVANE_XVFB_PID=$!
+  trap 'kill $ORUVANE_XVFB_PID 2>/dev/null || true' EXIT
+  export DISPLAY=":$n"
+  for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start on :$n" >&2
+  return 1
+}

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds the normal and the sanitizer build,
+# starts a 1920x1080 Xvfb for the GL and end-to-end tests, and runs CTest.
+set -euo pipefail
+cd "$(dirname "$0")"
+. scripts/common.sh
+
+ensure_packages $ORUVANE_BUILD_PACKAGES $ORUVANE_TEST_PACKAGES
+start_xvfb
+
+echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer): unit tests"
+build build-asan -DORUVANE_SANITIZE=ON -DORUVANE_BENCH=OFF
+ctest --test-dir build-asan -L unit --output-on-failure -j2
+
+echo "== normal build: all tests"
+build build
+ctest --test-dir build --output-on-failure

@@ -1,0 +1,119 @@
+// The whole show script: its size, its parameter block, and the resulting show at its boundaries.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+#include "timeline_reset.h"
+
+namespace {
+
+const ProgramSet FAKE = {101, 102, 103, 104, 105, 106, 107, 108, 109, 110};
+
+void build() {
+    timeline_reset();
+    program_set = FAKE;
+    time_offset_ms = 1234;
+    build_show_script();
+}
+
+TEST(Script, Adds71TracksAndResetsTimeOffset) {
+    build();
+    EXPECT_EQ(track_count, SHOW_SCRIPT_TRACKS);
+    EXPECT_EQ(time_offset_ms, 0);
+    EXPECT_EQ(cue_time_base, 0);
+    EXPECT_EQ(value_memory.count, 6);
+}
+
+TEST(Script, ShowParamsStartWithTheirInitialValuesAsConsecutiveFloats) {
+    const ShowParams& p = show_params_initial;
+    EXPECT_EQ(sizeof(ShowParams), 52 * sizeof(float));
+    EXPECT_EQ(offsetof(ShowParams, mouse) - offsetof(ShowParams, resolution), 2 * sizeof(float));
+    EXPECT_EQ(offsetof(ShowParams, logo_slot), 51 * sizeof(float));
+    EXPECT_EQ(p.gamma, 1);
+    EXPECT_EQ(p.camup[1], 1);
+    EXPECT_EQ(p.logoColor[3], 1);
+    EXPECT_EQ(p.logoScale[0], 1);
+    EXPECT_EQ(p.blurSize[1], 0.001f);
+    EXPECT_EQ(p.blurDir[0], 0.001f);
+    EXPECT_EQ(p.resolution[0], 0);
+    EXPECT_EQ(p.mouse[0], 0);
+    for (float f : p.fpar) EXPECT_EQ(f, 0);
+}
+
+struct ShowRow {
+    int32_t t;
+    uint32_t program;
+    float gamma, display_logo;
+    float logo[4], flash[4], campos[3], camtar[3];
+};
+
+// Values of the resulting show, read at the boundaries of its table.
+const float W1[4] = {1, 1, 1, 1};
+const ShowRow ROWS[] = {
+    {0, 105, 1, 0, {1, 1, 1, 1}, {0, 0, 0, 0}, {0, 0, 0}, {0, -0.5f, -2}},
+    {1500, 105, 1, 0, {1, 1, 1, 1}, {0.5f, 0.5f, 0.5f, 0.5f}, {0, 0, -0.9f}, {0, -0.5f, -3.2f}},
+    {2999, 105, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, -1.7994f}, {0, -0.5f, -4.3992f}},
+    {3000, 105, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, -1.8f}, {0, -0.5f, -4.4f}},
+    {9999, 105, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, -5.9994f}, {0, -0.5f, -9.9992f}},
+    {10000, 105, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {10001, 105, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {46000, 105, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {47000, 105, 0.505f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {48000, 104, 0.01f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {48500, 104, 0.505f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {49000, 104, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {70100, 104, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {72100, 106, 0.01f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {96000, 103, 0.01f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {97000, 103, 0.505f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {98000, 103, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {123000, 103, 0.505f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {124000, 108, 0.01f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {160000, 101, 0.01f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {190000, 102, 0.01f, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {204999, 102, 1, 0, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {205000, 102, 1, 1, {1, 1, 1, 0}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {207500, 102, 0.75f, 1, {1, 1, 1, 0.475f}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {210000, 102, 0.5f, 1, {1, 1, 1, 0.95f}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {230000, 102, 0.5f, 1, {1, 1, 1, 0.95f}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+    {240000, 102, 0.5f, 1, {1, 1, 1, 0.95f}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
+};
+
+class ScriptShow : public ::testing::TestWithParam<ShowRow> {};
+
+TEST_P(ScriptShow, MatchesResultingShow) {
+    const ShowRow& r = GetParam();
+    build();
+    tracks_evaluate(r.t);
+    const ShowParams& p = show_params;
+    EXPECT_EQ(p.scene_program, (float)r.program);
+    EXPECT_NEAR(p.gamma, r.gamma, 1e-6f);
+    EXPECT_EQ(p.displayLogo, r.display_logo);
+    EXPECT_EQ(p.skip_render, 0);
+    EXPECT_EQ(p.useEffect, 0);
+    EXPECT_EQ(p.logo_slot, 0);
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(p.logoColor[i], r.logo[i], 1e-6f) << "logoColor " << i;
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(p.flashColor[i], r.flash[i], 1e-6f) << "flashColor " << i;
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(p.campos[i], r.campos[i], 1e-5f) << "campos " << i;
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(p.camtar[i], r.camtar[i], 1e-5f) << "camtar " << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(p.camup[i], show_params_initial.camup[i]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boundaries, ScriptShow, ::testing::ValuesIn(ROWS),
+                         [](const ::testing::TestParamInfo<ShowRow>& info) {
+                             return "t" + std::to_string(info.param.t);
+                         });
+
+TEST(Script, ThirdsIsNeverUsedAndEveryTrackIsInTimeOrderPerTarget) {
+    build();
+    for (int i = 0; i < track_count; ++i) {
+        EXPECT_NE(track_table[i].mode, EASE_THIRDS);
+        for (int j = i + 1; j < track_count; ++j) {
+            if (track_table[j].target == track_table[i].target) {
+                EXPECT_LE(track_table[i].start, track_table[j].start);
+            }
+        }
+    }
+}
+
+}  // namespace
