@@ -1,0 +1,59 @@
+// The music start and the wave-out gate, on top of the platform sound layer.
+#include "audio/music.h"
+
+#include "platform/audio.h"
+
+int32_t music_state;
+unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];
+
+static const char MUSIC_FILE[] = "vae5.wav";
+
+void music_start() {
+    if (music_state != 0) return;
+    if (!audio_init(-1, MUSIC_FREQ, 0)) return;
+    // Whatever sampled format libsndfile reads goes first; anything else is tried as a tracker module.
+    uint32_t handle = audio_stream_create_file(0, MUSIC_FILE, 0, 0, 0);
+    if (handle == 0)
+        handle = audio_music_load(0, MUSIC_FILE, 0, 0, AUDIO_MUSIC_RAMP | AUDIO_MUSIC_LOOP, MUSIC_FREQ);
+    if (handle == 0) return;
+    audio_channel_play(handle, 1);
+    audio_start();
+    music_state = 1;
+}
+
+static void put_tag(unsigned char* p, const char* tag) {
+    for (int i = 0; i < 4; ++i) p[i] = (unsigned char)tag[i];
+}
+
+static void put_u16(unsigned char* p, uint32_t v) {
+    p[0] = (unsigned char)v;
+    p[1] = (unsigned char)(v >> 8);
+}
+
+static void put_u32(unsigned char* p, uint32_t v) {
+    put_u16(p, v & 0xFFFF);
+    put_u16(p + 2, v >> 16);
+}
+
+void wave_write_header(unsigned char* buffer) {
+    put_tag(buffer, "RIFF");
+    put_u32(buffer + 4, WAVE_DATA_SIZE + 36);
+    put_tag(buffer + 8, "WAVE");
+    put_tag(buffer + 12, "fmt ");
+    put_u32(buffer + 16, 16);
+    put_u16(buffer + 20, 1);
+    put_u16(buffer + 22, 2);
+    put_u32(buffer + 24, 44100);
+    put_u32(buffer + 28, 44100 * 4);
+    put_u16(buffer + 32, 4);
+    put_u16(buffer + 34, 16);
+    put_tag(buffer + 36, "data");
+    put_u32(buffer + 40, WAVE_DATA_SIZE);
+}
+
+int wave_out_start() {
+    wave_write_header(WaveBuffer);
+    return wave_play(WaveBuffer, WAVE_ASYNC | WAVE_MEMORY);
+}
+
+void wave_out_stop() { wave_play(nullptr, 0); }

@@ -1,0 +1,23 @@
+// The show's sound: the music started once at load, and the silent wave that runs for the length
+// of the show through the system wave player.
+#pragma once
+#include <stdint.h>
+
+enum {
+    WAVE_HEADER_SIZE = 44,
+    WAVE_DATA_SIZE = 42336000,  // 240 s of 16-bit stereo at 44100 Hz
+    MUSIC_FREQ = 44100,
+};
+
+extern int32_t music_state;  // zero at load; 1 once the music plays
+extern unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];  // zero at load; only the header is ever written
+
+// Plays "vae5.wav" from the current directory, as a stream or else as a looping module. Does
+// nothing once music_state is 1; every failure is silent and leaves music_state 0.
+void music_start();
+// Writes the 44-byte PCM WAVE header describing WAVE_DATA_SIZE bytes of 44100 Hz 16-bit stereo.
+void wave_write_header(unsigned char* buffer);
+// Writes the header into WaveBuffer and hands it to the wave player; nonzero once it plays.
+int wave_out_start();
+// Stops the wave player; harmless when nothing plays.
+void wave_out_stop();
