@@ -1,7 +1,4 @@
 // Process entry: the show takes no arguments and always exits with 0.
-#include "timeline/script.h"
+#include "runner/show.h"
 
-int main() {
-    build_show_script();
-    return 0;
-}
+int main() { return show_main(); }

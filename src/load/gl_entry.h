@@ -1,0 +1,65 @@
+// GL entry points beyond the base library: shaders, uniforms, framebuffer objects, multitexture
+// and draw buffers, fetched by name once a context is current. Including this header makes the
+// usual gl* names call through the table.
+#pragma once
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+enum GlEntry {
+    GL_ENTRY_CREATE_PROGRAM,
+    GL_ENTRY_CREATE_SHADER,
+    GL_ENTRY_SHADER_SOURCE,
+    GL_ENTRY_COMPILE_SHADER,
+    GL_ENTRY_ATTACH_SHADER,
+    GL_ENTRY_LINK_PROGRAM,
+    GL_ENTRY_USE_PROGRAM,
+    GL_ENTRY_UNIFORM_4FV,
+    GL_ENTRY_UNIFORM_1I,
+    GL_ENTRY_GET_UNIFORM_LOCATION,
+    GL_ENTRY_UNIFORM_1F,
+    GL_ENTRY_UNIFORM_2FV,
+    GL_ENTRY_ACTIVE_TEXTURE,
+    GL_ENTRY_GEN_FRAMEBUFFERS_EXT,
+    GL_ENTRY_BIND_FRAMEBUFFER_EXT,
+    GL_ENTRY_FRAMEBUFFER_TEXTURE_2D_EXT,
+    GL_ENTRY_BIND_RENDERBUFFER_EXT,
+    GL_ENTRY_DRAW_BUFFERS,
+    GL_ENTRY_UNIFORM_3FV,
+    GL_ENTRY_UNIFORM_1I_ARB,
+    GL_ENTRY_TEX_IMAGE_2D_MULTISAMPLE,
+    GL_ENTRY_UNIFORM_MATRIX_4FV,
+    GL_ENTRY_UNIFORM_MATRIX_3FV,
+    GL_ENTRY_COUNT  // 23
+};
+
+struct GlEntryTable {
+    void* entry[GL_ENTRY_COUNT];  // null until fetched
+};
+
+extern GlEntryTable gl_entry_table;             // zero at load
+extern const char* const GL_ENTRY_NAMES[GL_ENTRY_COUNT];
+
+// Fetches the 23 entry points in table order, stopping at the first one the current context does
+// not offer (a later entry stays null). Returns 1 when all are present, else 0.
+int load_gl_entry_points();
+
+#define GL_ENTRY(i, type) ((type)gl_entry_table.entry[i])
+#define glCreateProgram GL_ENTRY(GL_ENTRY_CREATE_PROGRAM, PFNGLCREATEPROGRAMPROC)
+#define glCreateShader GL_ENTRY(GL_ENTRY_CREATE_SHADER, PFNGLCREATESHADERPROC)
+#define glShaderSource GL_ENTRY(GL_ENTRY_SHADER_SOURCE, PFNGLSHADERSOURCEPROC)
+#define glCompileShader GL_ENTRY(GL_ENTRY_COMPILE_SHADER, PFNGLCOMPILESHADERPROC)
+#define glAttachShader GL_ENTRY(GL_ENTRY_ATTACH_SHADER, PFNGLATTACHSHADERPROC)
+#define glLinkProgram GL_ENTRY(GL_ENTRY_LINK_PROGRAM, PFNGLLINKPROGRAMPROC)
+#define glUseProgram GL_ENTRY(GL_ENTRY_USE_PROGRAM, PFNGLUSEPROGRAMPROC)
+#define glUniform4fv GL_ENTRY(GL_ENTRY_UNIFORM_4FV, PFNGLUNIFORM4FVPROC)
+#define glUniform1i GL_ENTRY(GL_ENTRY_UNIFORM_1I, PFNGLUNIFORM1IPROC)
+#define glGetUniformLocation GL_ENTRY(GL_ENTRY_GET_UNIFORM_LOCATION, PFNGLGETUNIFORMLOCATIONPROC)
+#define glUniform1f GL_ENTRY(GL_ENTRY_UNIFORM_1F, PFNGLUNIFORM1FPROC)
+#define glUniform2fv GL_ENTRY(GL_ENTRY_UNIFORM_2FV, PFNGLUNIFORM2FVPROC)
+#define glActiveTexture GL_ENTRY(GL_ENTRY_ACTIVE_TEXTURE, PFNGLACTIVETEXTUREPROC)
+#define glGenFramebuffersEXT GL_ENTRY(GL_ENTRY_GEN_FRAMEBUFFERS_EXT, PFNGLGENFRAMEBUFFERSEXTPROC)
+#define glBindFramebufferEXT GL_ENTRY(GL_ENTRY_BIND_FRAMEBUFFER_EXT, PFNGLBINDFRAMEBUFFEREXTPROC)
+#define glFramebufferTexture2DEXT GL_ENTRY(GL_ENTRY_FRAMEBUFFER_TEXTURE_2D_EXT, PFNGLFRAMEBUFFERTEXTURE2DEXTPROC)
+#define glBindRenderbufferEXT GL_ENTRY(GL_ENTRY_BIND_RENDERBUFFER_EXT, PFNGLBINDRENDERBUFFEREXTPROC)
+#define glDrawBuffers GL_ENTRY(GL_ENTRY_DRAW_BUFFERS, PFNGLDRAWBUFFERSPROC)
+#define glUniform3fv GL_ENTRY(GL_ENTRY_UNIFORM_3FV, PFNGLUNIFORM3FVPROC)

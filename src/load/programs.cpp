@@ -1,0 +1,56 @@
+// The program builder and the loading bar.
+#include "programs.h"
+
+#include <math.h>
+#include <stdlib.h>
+
+#include "load/gl_entry.h"
+#include "load/scene_file.h"
+#include "platform/platform.h"
+#include "timeline/script.h"
+
+float load_progress;
+
+int build_program(const char* vertex_label, const char* fragment_label, uint32_t* out_program) {
+    // A missing file would hand the driver no source at all: loading stops instead.
+    char* vs_text = read_scene_file(vertex_label);
+    if (!vs_text) return 0;
+    char* fs_text = read_scene_file(fragment_label);
+    if (!fs_text) {
+        free(vs_text);
+        return 0;
+    }
+    GLuint program = glCreateProgram();
+    *out_program = program;
+    GLuint vs = glCreateShader(GL_VERTEX_SHADER);
+    GLuint fs = glCreateShader(GL_FRAGMENT_SHADER);
+    glShaderSource(vs, 1, (const GLchar* const*)&vs_text, nullptr);
+    glShaderSource(fs, 1, (const GLchar* const*)&fs_text, nullptr);
+    glCompileShader(vs);
+    glCompileShader(fs);
+    glAttachShader(program, fs);
+    glAttachShader(program, vs);
+    glLinkProgram(program);
+    free(vs_text);
+    free(fs_text);
+
+    load_progress += 1;
+    draw_loading_bar(load_progress * 0.11111111f);
+    present_and_yield();
+    return 1;
+}
+
+void draw_loading_bar(float p) {
+    float grey = sinf(p);
+    glColor3f(grey, grey, grey);
+    glRectf(-1.0f, -0.002000004f, 2.0f * p - 1.0f, 0.002000004f);
+}
+
+int build_programs() {
+    ProgramSet& ps = program_set;
+    return build_program("pt01.vsh", "pt01.fsh", &ps.pt01) && build_program("pt02.vsh", "pt02.fsh", &ps.pt02) &&
+           build_program("pt03.vsh", "pt03.fsh", &ps.pt03) && build_program("pt04.vsh", "pt04.fsh", &ps.pt04) &&
+           build_program("pt05.vsh", "pt05.fsh", &ps.pt05) && build_program("pt06.vsh", "pt06.fsh", &ps.pt06) &&
+           build_program("pt07.vsh", "pt07.fsh", &ps.pt07) && build_program("pt08.vsh", "pt08.fsh", &ps.pt08) &&
+           build_program("pt09.vsh", "pt09.fsh", &ps.pt09) && build_program("post.vsh", "post.fsh", &ps.post);
+}

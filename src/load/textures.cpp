@@ -1,0 +1,39 @@
+// Textures and render targets.
+#include "textures.h"
+
+#include <stb_image.h>
+
+#include "load/gl_entry.h"
+
+uint32_t texture_table[TEXTURE_SLOTS];
+uint32_t scene_target;
+uint32_t feedback_texture;
+uint32_t scene_fbo;
+
+int64_t load_image_texture(const char* path) {
+    int width = 0, height = 0, channels_in_file = 0;
+    unsigned char* pixels = stbi_load(path, &width, &height, &channels_in_file, 4);
+    if (!pixels) return -1;
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    stbi_image_free(pixels);
+    return name;
+}
+
+int create_float_target(uint32_t* out_name) {
+    glGenTextures(1, out_name);
+    glBindTexture(GL_TEXTURE_2D, *out_name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, TARGET_WIDTH, TARGET_HEIGHT, 0, GL_RGBA, GL_FLOAT, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    return 1;
+}

@@ -1,0 +1,74 @@
+// The seam to SDL2 and the operating system for the window, the GL context, events, the clock
+// and the message box. Everything above this layer reads like the show's own logic; nothing here
+// calls up into it. Functions that can fail return 1 on success and 0 on failure.
+#pragma once
+#include <stdint.h>
+
+// Events drained by the runner's message loop.
+enum PlatEventKind {
+    PLAT_EVENT_OTHER = 0,
+    PLAT_EVENT_QUIT,      // a quit request posted by plat_post_quit: ends the frame loop
+    PLAT_EVENT_CLOSE,     // the window (or the session) asks the show to close
+    PLAT_EVENT_KEY_DOWN,  // `key` holds the key code
+    PLAT_EVENT_SIZE,      // the drawable's new size in `width` and `height`
+};
+enum { PLAT_KEY_ESCAPE = 27 };
+
+struct PlatEvent {
+    int kind;
+    int key;
+    int width;
+    int height;
+};
+
+// Handle of the running executable (never null).
+void* plat_module_handle();
+// Starts the video subsystem on a real display. Fails with no display, and on drivers that
+// draw nowhere (offscreen, dummy), which SDL would otherwise pick silently.
+int plat_video_init();
+// Shuts the video subsystem down; harmless when it is not up.
+void plat_video_quit();
+// Checks that the display offers a width x height mode at `bpp` bits and selects it for the
+// next full-screen window. Fails when no such mode exists.
+int plat_display_mode_change(int width, int height, int bpp);
+// Forgets the selected mode: the desktop mode comes back when the full-screen window goes.
+void plat_display_mode_restore();
+// Hides (0) or shows (1) the mouse cursor over the show.
+void plat_cursor_show(int show);
+// Sets the colour, alpha and depth bits and double buffering of the GL drawable to come, with a
+// compatibility (not core) context.
+void plat_gl_request(int color_bits, int alpha_bits, int depth_bits);
+// Opens a centred window, exclusive full-screen in the selected mode when `fullscreen` is set,
+// with the best GL drawable the driver offers at or below the requested depth and alpha bits.
+// Returns the window, or null.
+void* plat_window_create(const char* title, int width, int height, int fullscreen);
+// Destroys a window made by plat_window_create.
+void plat_window_destroy(void* window);
+// The size in pixels of the window's GL drawable.
+void plat_drawable_size(void* window, int* width, int* height);
+// Creates a GL context for the window, or returns null.
+void* plat_gl_context_create(void* window);
+// Makes the context current on the window (both null: releases the current context).
+int plat_gl_make_current(void* window, void* context);
+void plat_gl_context_delete(void* context);
+// Address of a GL entry point. Non-null does not prove the driver offers it.
+void* plat_gl_proc_address(const char* name);
+// Holds off the screen saver and monitor power-down while the video subsystem is up.
+void plat_screensaver_inhibit();
+
+// Swaps the buffers of the window.
+void plat_swap(void* window);
+// Swaps the buffers of the window whose context is current, then sleeps 1 ms: used while loading.
+void present_and_yield();
+void plat_sleep_ms(uint32_t ms);
+// Millisecond tick count, 32 bits, wrapping about every 49.7 days.
+uint32_t plat_ticks();
+
+// Removes the next pending event into `ev`; 0 when none is pending.
+int plat_poll_event(PlatEvent* ev);
+// Posts a quit request: a later plat_poll_event returns PLAT_EVENT_QUIT.
+void plat_post_quit();
+
+// Writes `text` as one line on standard error, then shows it in a modal box with a warning icon,
+// `caption` as title and no owner window. Returns when the box is closed or cannot be shown.
+void plat_message_box(const char* text, const char* caption);

@@ -1,0 +1,178 @@
+// SDL2 backend of the window, GL context, event, clock and message-box seam.
+#include <SDL.h>
+#include <dlfcn.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "platform.h"
+
+struct PlatState {
+    int video_up;
+    int mode_selected;
+    SDL_DisplayMode mode;
+    int color_bits, alpha_bits, depth_bits;
+    Uint32 quit_event;  // registered SDL event type of our quit requests; 0 until registered
+};
+
+static PlatState plat;
+
+void* plat_module_handle() {
+    static void* self = dlopen(nullptr, RTLD_LAZY);
+    return self;
+}
+
+int plat_video_init() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    plat.video_up = 1;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) return 0;
+    if (!plat.quit_event) {
+        Uint32 type = SDL_RegisterEvents(1);
+        if (type == (Uint32)-1) return 0;
+        plat.quit_event = type;
+    }
+    return 1;
+}
+
+void plat_video_quit() {
+    if (!plat.video_up) return;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    plat.video_up = 0;
+}
+
+int plat_display_mode_change(int width, int height, int bpp) {
+    if (!plat.video_up) return 0;
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode m;
+        if (SDL_GetDisplayMode(0, i, &m) != 0) continue;
+        // X reports 32-bit pixels as depth 24: both are 8 bits per colour channel.
+        int bits = SDL_BITSPERPIXEL(m.format);
+        if (m.w == width && m.h == height && (bits == bpp || (bpp == 32 && bits == 24))) {
+            plat.mode = m;
+            plat.mode_selected = 1;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void plat_display_mode_restore() { plat.mode_selected = 0; }
+
+void plat_cursor_show(int show) {
+    if (plat.video_up) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void plat_gl_request(int color_bits, int alpha_bits, int depth_bits) {
+    plat.color_bits = color_bits;
+    plat.alpha_bits = alpha_bits;
+    plat.depth_bits = depth_bits;
+}
+
+static SDL_Window* window_try(const char* title, int width, int height, int fullscreen, int alpha, int depth) {
+    int channel = plat.color_bits >= 24 ? 8 : plat.color_bits / 3;
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alpha);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    Uint32 flags = SDL_WINDOW_OPENGL | (fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
+    SDL_Window* w = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+    if (w && fullscreen && plat.mode_selected && SDL_SetWindowDisplayMode(w, &plat.mode) != 0) {
+        SDL_DestroyWindow(w);
+        return nullptr;
+    }
+    return w;
+}
+
+void* plat_window_create(const char* title, int width, int height, int fullscreen) {
+    if (!plat.video_up) return nullptr;
+    // Drivers rarely offer every depth: walk down to the nearest drawable they have.
+    const int depths[] = {32, 24, 16, 0};
+    const int alphas[] = {plat.alpha_bits, 0};
+    for (int alpha : alphas) {
+        for (int depth : depths) {
+            if (depth > plat.depth_bits) continue;
+            SDL_Window* w = window_try(title, width, height, fullscreen, alpha, depth);
+            if (w) {
+                SDL_PumpEvents();
+                return w;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void plat_window_destroy(void* window) { SDL_DestroyWindow((SDL_Window*)window); }
+
+void plat_drawable_size(void* window, int* width, int* height) { SDL_GL_GetDrawableSize((SDL_Window*)window, width, height); }
+
+void* plat_gl_context_create(void* window) { return SDL_GL_CreateContext((SDL_Window*)window); }
+
+int plat_gl_make_current(void* window, void* context) {
+    return SDL_GL_MakeCurrent((SDL_Window*)window, (SDL_GLContext)context) == 0;
+}
+
+void plat_gl_context_delete(void* context) { SDL_GL_DeleteContext((SDL_GLContext)context); }
+
+void* plat_gl_proc_address(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+void plat_screensaver_inhibit() {
+    if (plat.video_up) SDL_DisableScreenSaver();
+}
+
+void plat_swap(void* window) { SDL_GL_SwapWindow((SDL_Window*)window); }
+
+void present_and_yield() {
+    SDL_Window* w = SDL_GL_GetCurrentWindow();
+    if (w) SDL_GL_SwapWindow(w);
+    SDL_Delay(1);
+}
+
+void plat_sleep_ms(uint32_t ms) { SDL_Delay(ms); }
+
+uint32_t plat_ticks() { return (uint32_t)SDL_GetTicks(); }
+
+int plat_poll_event(PlatEvent* ev) {
+    SDL_Event e;
+    if (!plat.video_up || !SDL_PollEvent(&e)) return 0;
+    *ev = PlatEvent{PLAT_EVENT_OTHER, 0, 0, 0};
+    if (plat.quit_event && e.type == plat.quit_event) {
+        ev->kind = PLAT_EVENT_QUIT;
+    } else if (e.type == SDL_QUIT) {
+        ev->kind = PLAT_EVENT_CLOSE;  // SDL's own request: last window closed, or SIGINT/SIGTERM
+    } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
+        ev->kind = PLAT_EVENT_CLOSE;
+    } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        ev->kind = PLAT_EVENT_SIZE;
+        SDL_Window* w = SDL_GetWindowFromID(e.window.windowID);
+        if (w) {
+            SDL_GL_GetDrawableSize(w, &ev->width, &ev->height);
+        } else {
+            ev->width = e.window.data1;
+            ev->height = e.window.data2;
+        }
+    } else if (e.type == SDL_KEYDOWN) {
+        ev->kind = PLAT_EVENT_KEY_DOWN;
+        ev->key = e.key.keysym.sym == SDLK_ESCAPE ? PLAT_KEY_ESCAPE : (int)e.key.keysym.sym;
+    }
+    return 1;
+}
+
+void plat_post_quit() {
+    if (!plat.quit_event) return;
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = plat.quit_event;
+    SDL_PushEvent(&e);
+}
+
+void plat_message_box(const char* text, const char* caption) {
+    fprintf(stderr, "%s\n", text);
+    fflush(stderr);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr);
+}

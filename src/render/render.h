@@ -1,0 +1,13 @@
+// The two passes of every frame: the scene program into the float scene target, then the post
+// program onto the window's back buffer, which is copied back as the next frame's feedback.
+#pragma once
+#include <stdint.h>
+
+// Draws the frame at show time t (ms): per-frame parameters, the timeline, the scene pass and the
+// post pass. Draws nothing, and leaves the feedback alone, while skip_render rounds to nonzero.
+void render_frame(int32_t t);
+// Binds the scene framebuffer with scene_target as its only colour attachment, drawn to.
+void bind_scene_target();
+// Composites scene, previous frame and logo into the back buffer, then copies it to
+// feedback_texture, leaving that bound on texture unit 0.
+void render_post(int32_t t);

@@ -1,0 +1,58 @@
+// The scene pass: one full-screen rectangle of the current scene program into scene_target.
+#include <math.h>
+
+#include "load/gl_entry.h"
+#include "load/textures.h"
+#include "render/render.h"
+#include "timeline/params.h"
+#include "timeline/tracks.h"
+
+void bind_scene_target() {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, scene_fbo);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, scene_target, 0);
+    const GLenum buffers[1] = {GL_COLOR_ATTACHMENT0_EXT};
+    glDrawBuffers(1, buffers);
+}
+
+void render_frame(int32_t t) {
+    ShowParams& p = show_params;
+    p.resolution[0] = 1920;
+    p.resolution[1] = 1080;
+    p.mouse[0] = 0.5f;
+    p.mouse[1] = 0.5f;
+    // Worked in double from the float time, stored as float, as the shaders receive it.
+    double seconds = (double)(float)t * 0.001;
+    p.blurDir[0] = (float)(cos(seconds) * 0.005);
+    p.blurDir[1] = 0;
+    tracks_evaluate(t);
+
+    GLuint program = (GLuint)nearbyintf(p.scene_program);
+    if (nearbyintf(p.skip_render) != 0) return;
+
+    bind_scene_target();
+    // Unit 0 keeps feedback_texture: it is the last texture bound there, at the end of loading
+    // and at the end of every post pass.
+    glActiveTexture(GL_TEXTURE0);
+    glEnable(GL_TEXTURE_2D);
+    glActiveTexture(GL_TEXTURE1);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture_table[0]);
+    glActiveTexture(GL_TEXTURE2);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture_table[2]);
+
+    glUseProgram(program);
+    // Looked up every frame: a name the program does not use gives -1 and uploads nothing.
+    glUniform2fv(glGetUniformLocation(program, "resolution"), 1, p.resolution);
+    glUniform2fv(glGetUniformLocation(program, "mouse"), 1, p.mouse);
+    glUniform1f(glGetUniformLocation(program, "time"), (float)seconds);
+    glUniform1i(glGetUniformLocation(program, "texture"), 0);
+    glUniform1i(glGetUniformLocation(program, "texture2"), 1);
+    glUniform1i(glGetUniformLocation(program, "texture3"), 2);
+    glUniform3fv(glGetUniformLocation(program, "campos"), 1, p.campos);
+    glUniform3fv(glGetUniformLocation(program, "camtar"), 1, p.camtar);
+    glUniform3fv(glGetUniformLocation(program, "camup"), 1, p.camup);
+    glRects(-1, -1, 1, 1);
+
+    render_post(t);
+}
