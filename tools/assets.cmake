@@ -1,0 +1,23 @@
+# The tools that author the show's logo image and its music; both are deterministic, so the
+# files they write can be regenerated at build time instead of being kept as binaries.
+
+set(ORUVANE_LOGO_FONT /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+    CACHE FILEPATH "TrueType font the logo is drawn with")
+if(NOT EXISTS "${ORUVANE_LOGO_FONT}")
+  message(FATAL_ERROR "Logo font not found: ${ORUVANE_LOGO_FONT} "
+                      "(install fonts-dejavu-core or set ORUVANE_LOGO_FONT)")
+endif()
+
+add_executable(mklogo mklogo.cpp)
+target_compile_definitions(mklogo PRIVATE LOGO_FONT_PATH="${ORUVANE_LOGO_FONT}")
+target_link_libraries(mklogo PRIVATE PkgConfig::STB)
+
+# The synthesizer is a library so its tests can check the arithmetic it relies on.
+add_library(oruvane_synth STATIC synth.cpp)
+target_include_directories(oruvane_synth PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+# Byte-identical output on every build: no fused multiply-adds (which -march flags would
+# otherwise allow), and optimised even in Debug builds because the tests render the whole
+# piece several times.
+target_compile_options(oruvane_synth PRIVATE -ffp-contract=off $<$<CONFIG:Debug>:-O2>)
+add_executable(mkmusic mkmusic.cpp)
+target_link_libraries(mkmusic PRIVATE oruvane_synth)

@@ -1,0 +1,189 @@
+// mklogo: draws the show's title image (bitmap.png), pale lettering with a soft glow and a thin
+// underline on a transparent background, which the closing scene fades in over the picture.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <stb_image_write.h>
+#include <stb_truetype.h>
+
+#ifndef LOGO_FONT_PATH
+#error "LOGO_FONT_PATH must name a TrueType font"
+#endif
+
+namespace {
+
+const int W = 1024, H = 256;
+const char* TITLE = "ORUVANE";
+
+// Coverage in [0,1] per pixel; the glyphs and line are drawn here first, then coloured.
+using Plane = std::vector<float>;
+
+bool read_font(const char* path, std::vector<unsigned char>& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !out.empty();
+}
+
+// Lays the title out with wide tracking, scaled so it spans most of the width without
+// letting the glow reach the edges.
+bool draw_title(const stbtt_fontinfo& font, Plane& cover, int& cap_top, int& cap_bottom) {
+    const float target_width = 0.80f * W;
+    const float tracking = 0.22f;  // extra gap between letters, as a fraction of the cap height
+    int ascent, descent, gap;
+    stbtt_GetFontVMetrics(&font, &ascent, &descent, &gap);
+    int x0, y0, x1, y1;
+    if (!stbtt_GetCodepointBox(&font, 'O', &x0, &y0, &x1, &y1)) return false;
+    const float cap_units = float(y1);
+
+    // Width in font units at unit scale: advances, kerning and tracking all scale together.
+    auto width_units = [&]() {
+        float w = 0;
+        for (const char* c = TITLE; *c; ++c) {
+            int adv, lsb;
+            stbtt_GetCodepointHMetrics(&font, *c, &adv, &lsb);
+            if (c[1]) {
+                w += adv + stbtt_GetCodepointKernAdvance(&font, c[0], c[1]) + tracking * cap_units;
+            } else {
+                int bx0, by0, bx1, by1;
+                stbtt_GetCodepointBox(&font, *c, &bx0, &by0, &bx1, &by1);
+                w += bx1;  // the last letter ends at its ink, not its advance
+            }
+        }
+        int fx0, fy0, fx1, fy1;
+        stbtt_GetCodepointBox(&font, TITLE[0], &fx0, &fy0, &fx1, &fy1);
+        return w - fx0;
+    };
+    float scale = target_width / width_units();
+    scale = std::min(scale, 118.0f / cap_units);  // leave room above and below for glow and line
+
+    const float cap_px = cap_units * scale;
+    const float baseline = 0.47f * H + cap_px * 0.5f;
+    int first_x0, fy0, fx1, fy1;
+    stbtt_GetCodepointBox(&font, TITLE[0], &first_x0, &fy0, &fx1, &fy1);
+    float pen = (W - width_units() * scale) * 0.5f - first_x0 * scale;
+
+    for (const char* c = TITLE; *c; ++c) {
+        float ix = std::floor(pen), fx = pen - ix;
+        int bx0, by0, bx1, by1;
+        stbtt_GetCodepointBitmapBoxSubpixel(&font, *c, scale, scale, fx, 0, &bx0, &by0, &bx1, &by1);
+        int gw = bx1 - bx0, gh = by1 - by0;
+        if (gw > 0 && gh > 0) {
+            std::vector<unsigned char> glyph(size_t(gw) * gh);
+            stbtt_MakeCodepointBitmapSubpixel(&font, glyph.data(), gw, gh, gw, scale, scale, fx, 0, *c);
+            int ox = int(ix) + bx0, oy = int(std::lround(baseline)) + by0;
+            for (int y = 0; y < gh; ++y)
+                for (int x = 0; x < gw; ++x) {
+                    int px = ox + x, py = oy + y;
+                    if (px < 0 || py < 0 || px >= W || py >= H) continue;
+                    float& d = cover[size_t(py) * W + px];
+                    d = std::max(d, glyph[size_t(y) * gw + x] / 255.0f);
+                }
+        }
+        int adv, lsb;
+        stbtt_GetCodepointHMetrics(&font, *c, &adv, &lsb);
+        pen += adv * scale;
+        if (c[1]) pen += (stbtt_GetCodepointKernAdvance(&font, c[0], c[1]) + tracking * cap_units) * scale;
+    }
+    cap_top = int(std::lround(baseline - cap_px));
+    cap_bottom = int(std::lround(baseline));
+    return true;
+}
+
+// A hairline under the title that tapers out at both ends, broken in the middle by a small
+// diamond; drawn analytically so its edges are antialiased.
+void draw_rule(Plane& cover, int y_centre) {
+    const float half_len = 0.36f * W, cx = W * 0.5f, thick = 1.6f, gap = 16.0f, diamond = 7.0f;
+    for (int y = y_centre - 12; y <= y_centre + 12; ++y)
+        for (int x = 0; x < W; ++x) {
+            float dx = std::fabs(x + 0.5f - cx), dy = std::fabs(y + 0.5f - y_centre);
+            float a = 0;
+            if (dx > gap && dx < half_len) {
+                float taper = std::min(1.0f, (half_len - dx) / (0.45f * half_len));
+                a = std::clamp(thick * 0.5f * taper + 0.5f - dy, 0.0f, 1.0f) * (0.35f + 0.65f * taper);
+            }
+            a = std::max(a, std::clamp(diamond - (dx + dy) + 0.5f, 0.0f, 1.0f));
+            float& d = cover[size_t(y) * W + x];
+            d = std::max(d, a);
+        }
+}
+
+// Separable box blur run three times: close to a Gaussian and cheap.
+Plane blur(const Plane& src, int r) {
+    Plane a = src, b(src.size());
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                float s = 0;
+                for (int k = -r; k <= r; ++k) s += a[size_t(y) * W + std::clamp(x + k, 0, W - 1)];
+                b[size_t(y) * W + x] = s / float(2 * r + 1);
+            }
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x) {
+                float s = 0;
+                for (int k = -r; k <= r; ++k) s += b[size_t(std::clamp(y + k, 0, H - 1)) * W + x];
+                a[size_t(y) * W + x] = s / float(2 * r + 1);
+            }
+    }
+    return a;
+}
+
+unsigned char to_byte(float v) { return (unsigned char)std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: mklogo OUT.png\nwrites the %dx%d RGBA title image\n", W, H);
+        return 2;
+    }
+    std::vector<unsigned char> ttf;
+    stbtt_fontinfo font;
+    if (!read_font(LOGO_FONT_PATH, ttf) || !stbtt_InitFont(&font, ttf.data(), stbtt_GetFontOffsetForIndex(ttf.data(), 0))) {
+        std::fprintf(stderr, "mklogo: cannot load font %s\n", LOGO_FONT_PATH);
+        return 1;
+    }
+
+    Plane cover(size_t(W) * H, 0.0f);
+    int cap_top = 0, cap_bottom = 0;
+    if (!draw_title(font, cover, cap_top, cap_bottom)) {
+        std::fprintf(stderr, "mklogo: font has no glyph for the title\n");
+        return 1;
+    }
+    draw_rule(cover, cap_bottom + 26);
+    Plane glow = blur(cover, 4);
+
+    // Lettering runs from white at the top to a cool pale blue at the bottom; the glow is a
+    // fainter blue under it. Straight (non-premultiplied) alpha, as PNG expects.
+    std::vector<unsigned char> rgba(size_t(W) * H * 4);
+    for (int y = 0; y < H; ++y) {
+        float t = std::clamp(float(y - cap_top) / float(std::max(1, cap_bottom - cap_top)), 0.0f, 1.0f);
+        const float fr = 1.0f - 0.20f * t, fg = 1.0f - 0.10f * t, fb = 1.0f;
+        const float gr = 0.62f, gg = 0.78f, gb = 1.0f;
+        for (int x = 0; x < W; ++x) {
+            size_t i = size_t(y) * W + x;
+            float fa = cover[i], ga = std::min(1.0f, glow[i] * 0.9f) * 0.55f;
+            float a = fa + ga * (1 - fa);
+            unsigned char* p = &rgba[i * 4];
+            if (a < 0.5f / 255.0f) {
+                p[0] = p[1] = p[2] = p[3] = 0;
+                continue;
+            }
+            float wg = ga * (1 - fa);
+            p[0] = to_byte((fr * fa + gr * wg) / a);
+            p[1] = to_byte((fg * fa + gg * wg) / a);
+            p[2] = to_byte((fb * fa + gb * wg) / a);
+            p[3] = to_byte(a);
+        }
+    }
+    if (!stbi_write_png(argv[1], W, H, 4, rgba.data(), W * 4)) {
+        std::fprintf(stderr, "mklogo: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
