@@ -79,6 +79,8 @@ const ShowRow ROWS[] = {
     {240000, 102, 0.5f, 1, {1, 1, 1, 0.95f}, {1, 1, 1, 1}, {0, -0.5f, -10}, {3, -0.5f, -12}},
 };
 
+void PrintTo(const ShowRow& r, std::ostream* os) { *os << "t=" << r.t; }
+
 class ScriptShow : public ::testing::TestWithParam<ShowRow> {};
 
 TEST_P(ScriptShow, MatchesResultingShow) {

@@ -26,6 +26,8 @@ struct CurveCase {
     std::vector<Sample> samples;
 };
 
+void PrintTo(const CurveCase& c, std::ostream* os) { *os << c.name; }
+
 class TracksCurve : public ::testing::TestWithParam<CurveCase> {};
 
 TEST_P(TracksCurve, WritesEasedValueAtEachTime) {

@@ -1,0 +1,83 @@
+#version 120
+// Gyroid caverns: drifting through an organic lattice of smooth tunnels, lit by bioluminescent
+// veins and a lamp carried with the camera.
+uniform vec2 resolution;
+uniform float time;
+
+varying vec2 uv;
+
+float gyroid(vec3 p, float s)
+{
+    p *= s;
+    return abs(dot(sin(p), cos(p.zxy))) / s;
+}
+
+vec2 path(float z)
+{
+    return vec2(0.6 * sin(z * 0.35), 0.4 * cos(z * 0.29));
+}
+
+float map(vec3 p)
+{
+    // Walls are a thickened gyroid shell; a second, finer one roughens them.
+    float d = gyroid(p, 1.0) - 0.22;
+    d += 0.06 * gyroid(p, 4.3);
+    // A winding bore is kept open so the camera never passes through a wall.
+    d = max(d, 0.75 - length(p.xy - path(p.z)));
+    return d * 0.6;
+}
+
+vec3 normalAt(vec3 p)
+{
+    const vec2 e = vec2(0.003, -0.003);
+    return normalize(e.xyy * map(p + e.xyy) + e.yyx * map(p + e.yyx) +
+                     e.yxy * map(p + e.yxy) + e.xxx * map(p + e.xxx));
+}
+
+void main()
+{
+    float t = time;
+    vec2 p = (gl_FragCoord.xy * 2.0 - resolution) / resolution.y;
+
+    // The camera follows a line through the lattice that stays clear of the walls.
+    float zc = -t * 0.8;
+    vec3 ro = vec3(path(zc), zc);
+    vec3 ta = vec3(path(zc - 2.0), zc - 2.0) + vec3(0.6 * sin(t * 0.17), 0.4 * sin(t * 0.13), 0.0);
+    vec3 fw = normalize(ta - ro);
+    vec3 rt = normalize(cross(fw, vec3(0.0, 1.0, 0.0)));
+    vec3 up = cross(rt, fw);
+    vec3 rd = normalize(fw * 1.4 + rt * p.x + up * p.y);
+
+    float dist = 0.02;
+    float glow = 0.0;
+    bool hit = false;
+    for (int i = 0; i < 80; i++) {
+        vec3 pos = ro + rd * dist;
+        float d = map(pos);
+        glow += 0.015 / (1.0 + d * d * 400.0);
+        if (d < 0.0008 * dist) { hit = true; break; }
+        dist += d;
+        if (dist > 20.0) break;
+    }
+
+    vec3 fogc = vec3(0.0, 0.02, 0.03);
+    vec3 col = fogc;
+    if (hit) {
+        vec3 pos = ro + rd * dist;
+        vec3 n = normalAt(pos);
+        vec3 ld = normalize(ro - pos);
+        float fall = 1.0 / (1.0 + dist * dist * 0.15);
+        float dif = max(dot(n, ld), 0.0);
+        float spe = pow(max(dot(reflect(rd, n), ld), 0.0), 20.0);
+        float ao = clamp(map(pos + n * 0.15) / 0.15, 0.0, 1.0);
+        vec3 alb = mix(vec3(0.55, 0.42, 0.35), vec3(0.3, 0.32, 0.4), smoothstep(-1.0, 1.0, sin(pos.y * 2.0 + pos.x)));
+        col = alb * (dif * 1.6 + 0.05) * fall * (0.4 + 0.6 * ao) + vec3(0.6) * spe * fall;
+        // Veins: thin bands where the fine lattice crosses zero, pulsing along the tunnel.
+        float vein = exp(-gyroid(pos, 4.3) * 60.0);
+        float pulse = 0.5 + 0.5 * sin(pos.z * 1.5 + t * 2.0);
+        col += vec3(0.1, 0.9, 0.7) * vein * (0.3 + 1.5 * pulse) * (0.5 + 0.5 * ao);
+        col = mix(col, fogc, 1.0 - exp(-dist * 0.12));
+    }
+    col += vec3(0.05, 0.4, 0.35) * glow * 0.4;
+    gl_FragColor = vec4(col, 1.0);
+}
