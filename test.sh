@@ -8,9 +8,9 @@ cd "$(dirname "$0")"
 ensure_packages $ORUVANE_BUILD_PACKAGES $ORUVANE_TEST_PACKAGES
 start_xvfb
 
-echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer): unit tests"
+echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer): unit and audio tests"
 build build-asan -DORUVANE_SANITIZE=ON -DORUVANE_BENCH=OFF
-ctest --test-dir build-asan -L unit --output-on-failure -j2
+ctest --test-dir build-asan -L "unit|audio" --output-on-failure
 
 echo "== normal build: all tests"
 build build
