@@ -29,10 +29,11 @@ char* read_scene_file(const char* label) {
     FILE* f = fopen(name, "rb");
     if (!f) return nullptr;
 
-    // A length that cannot be found (a directory, a pipe) counts as a file that cannot be read.
+    // A length that cannot be found (a pipe) or is absurd (a directory) counts as a file that
+    // cannot be read.
     long length = -1;
     if (fseek(f, 0, SEEK_END) == 0) length = ftell(f);
-    if (length < 0 || fseek(f, 0, SEEK_SET) != 0) {
+    if (length < 0 || length > SCENE_FILE_MAX_SIZE || fseek(f, 0, SEEK_SET) != 0) {
         fclose(f);
         return nullptr;
     }

@@ -9,7 +9,7 @@ WindowState window_state;
 const char WINDOW_TITLE[] = "Oruvane";
 
 int window_init(WindowState* state) {
-    // Stands where the window class is registered: nothing can be opened without a display.
+    // Nothing can be opened without a display that really shows something.
     if (!plat_video_init()) return 0;
     if (state->fullscreen) {
         if (!plat_display_mode_change(WINDOW_WIDTH, WINDOW_HEIGHT, WINDOW_BITS)) return 0;

@@ -82,6 +82,11 @@ TEST(SceneFile, MissingOrUnreadableFileGivesNullAndKeepsCounter) {
     EXPECT_FALSE(Text(read_scene_file("directory")));
     EXPECT_EQ(scene_file_counter, 3);
     std::filesystem::remove("3.ck");
+    write_file("3.ck", "");
+    std::filesystem::resize_file("3.ck", (uintmax_t)SCENE_FILE_MAX_SIZE + 1);  // sparse: nothing is written
+    EXPECT_FALSE(Text(read_scene_file("huge")));
+    EXPECT_EQ(scene_file_counter, 3);
+    std::filesystem::remove("3.ck");
     // Once the file appears, the same number is asked for again.
     write_file("3.ck", scrambled("late"));
     Text t(read_scene_file("again"));

@@ -4,17 +4,13 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <sys/wait.h>
 
 #include "load/scene_file.h"
 #include "scratch_dir.h"
 
 namespace {
 
-int run(const std::string& args) {
-    int status = std::system((std::string(CKPACK_PATH) + " " + args + " >out.txt 2>err.txt").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int run(const std::string& args) { return run_tool(CKPACK_PATH, args); }
 
 TEST(Ckpack, PackedFilesReadBackInOrderAndUnpackToTheSources) {
     ScratchDir dir;

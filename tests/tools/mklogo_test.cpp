@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 
 #include <stb_image.h>
 
@@ -12,10 +11,7 @@
 
 namespace {
 
-int run(const std::string& args) {
-    int status = std::system((std::string(MKLOGO_PATH) + " " + args + " >out.txt 2>err.txt").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int run(const std::string& args) { return run_tool(MKLOGO_PATH, args); }
 
 TEST(Mklogo, PaleCentredTitleOnTransparentBackground) {
     ScratchDir dir;

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "scratch_dir.h"
@@ -17,10 +16,7 @@ namespace {
 
 const int RATE = 44100, SECONDS = 240;
 
-int run(const std::string& args) {
-    int status = std::system((std::string(MKMUSIC_PATH) + " " + args + " >out.txt 2>err.txt").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int run(const std::string& args) { return run_tool(MKMUSIC_PATH, args); }
 
 uint32_t u32(const std::string& b, size_t at) {
     return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
