@@ -153,6 +153,7 @@ TEST_F(RenderGl, SceneUniformsFollowTheShowClockAndCamera) {
         expect_rgba(texel(s, 3, 0), {c.camtar[0], c.camtar[1], c.camtar[2]}, 1e-5f, "camtar");
         expect_rgba(texel(s, 4, 0), {0, 1, 0}, 0, "camup");
         expect_rgba(texel(s, 6, 0), {1, 128 / 255.0f, 0, 1}, BYTE, "texture2 is the logo");
+        expect_rgba(texel(s, 7, 0), {0, 0, 0, 1}, 0, "texture3 is the empty slot: no texture");
         expect_rgba(texel(s, 500, 500), {0.25f, 0.5f, 0.75f, c.tag}, 0, "every pixel is drawn");
     }
     EXPECT_EQ(show_params.resolution[0], 1920);
