@@ -114,6 +114,21 @@ TEST_F(E2e, ShowsTheProbePictureFullScreenAndEscapeEndsIt) {
     EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
 }
 
+TEST_F(E2e, EndsByItselfAfterFourMinutesOfShowTime) {
+    // libfaketime runs the process's clocks twenty times fast: the 240 s show takes 12 s.
+    const char* faketime = "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1";
+    ASSERT_EQ(access(faketime, R_OK), 0) << "needs Debian's faketime package";
+    write_probe_assets();
+    Spawn s = spawn_in_dir();
+    s.env.push_back({"LD_PRELOAD", faketime});
+    s.env.push_back({"FAKETIME", "+0 x20"});
+    pid_t pid = start(s);
+    ASSERT_FALSE(x_wait_window(display(), "Oruvane", 20).empty()) << err();
+    EXPECT_EQ(wait_exit(pid, 90), 0);
+    EXPECT_EQ(err(), "");
+    EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
+}
+
 TEST_F(E2e, ASecondEscapeIsHarmless) {
     write_probe_assets();
     pid_t pid = start(spawn_in_dir());
@@ -151,6 +166,19 @@ TEST_F(E2e, MissingSceneFileFailsLoadingAfterTheWindowIsGone) {
     pid_t pid = start(spawn_in_dir());
     ASSERT_FALSE(x_wait_window(display(), "error", 20).empty()) << err();
     EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");  // released before the box
+    EXPECT_TRUE(x_dismiss_error_box(display(), 5));
+    EXPECT_EQ(wait_exit(pid, 15), 0);
+    EXPECT_EQ(last_err_line(), "intro_init()!");
+}
+
+TEST_F(E2e, DriverWithoutAnEntryPointFailsLoading) {
+    write_probe_assets();
+    Spawn s = spawn_in_dir();
+    s.env.push_back({"MESA_GL_VERSION_OVERRIDE", "3.1"});
+    s.env.push_back({"MESA_EXTENSION_OVERRIDE", "-GL_ARB_texture_multisample"});
+    pid_t pid = start(s);
+    ASSERT_FALSE(x_wait_window(display(), "error", 20).empty()) << err();
+    EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
     EXPECT_TRUE(x_dismiss_error_box(display(), 5));
     EXPECT_EQ(wait_exit(pid, 15), 0);
     EXPECT_EQ(last_err_line(), "intro_init()!");
