@@ -35,13 +35,10 @@ int plat_display_mode_change(int width, int height, int bpp);
 void plat_display_mode_restore();
 // Hides (0) or shows (1) the mouse cursor over the show.
 void plat_cursor_show(int show);
-// Sets the colour, alpha and depth bits and double buffering of the GL drawable to come, with a
-// compatibility (not core) context.
-void plat_gl_request(int color_bits, int alpha_bits, int depth_bits);
 // Opens a centred window, exclusive full-screen in the selected mode when `fullscreen` is set,
-// with the best GL drawable the driver offers at or below the requested depth and alpha bits.
-// Returns the window, or null.
-void* plat_window_create(const char* title, int width, int height, int fullscreen);
+// with a double-buffered 8-bit RGB drawable for a compatibility (not core) GL context, and the
+// nearest alpha and depth bits the driver offers at or below those asked. Returns the window, or null.
+void* plat_window_create(const char* title, int width, int height, int fullscreen, int alpha_bits, int depth_bits);
 // Destroys a window made by plat_window_create.
 void plat_window_destroy(void* window);
 // The size in pixels of the window's GL drawable.

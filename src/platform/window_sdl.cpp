@@ -10,7 +10,6 @@ struct PlatState {
     int video_up;
     int mode_selected;
     SDL_DisplayMode mode;
-    int color_bits, alpha_bits, depth_bits;
     Uint32 quit_event;  // registered SDL event type of our quit requests; 0 until registered
 };
 
@@ -63,20 +62,13 @@ void plat_cursor_show(int show) {
     if (plat.video_up) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
-void plat_gl_request(int color_bits, int alpha_bits, int depth_bits) {
-    plat.color_bits = color_bits;
-    plat.alpha_bits = alpha_bits;
-    plat.depth_bits = depth_bits;
-}
-
 static SDL_Window* window_try(const char* title, int width, int height, int fullscreen, int alpha, int depth) {
-    int channel = plat.color_bits >= 24 ? 8 : plat.color_bits / 3;
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alpha);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
@@ -89,14 +81,14 @@ static SDL_Window* window_try(const char* title, int width, int height, int full
     return w;
 }
 
-void* plat_window_create(const char* title, int width, int height, int fullscreen) {
+void* plat_window_create(const char* title, int width, int height, int fullscreen, int alpha_bits, int depth_bits) {
     if (!plat.video_up) return nullptr;
     // Drivers rarely offer every depth: walk down to the nearest drawable they have.
     const int depths[] = {32, 24, 16, 0};
-    const int alphas[] = {plat.alpha_bits, 0};
+    const int alphas[] = {alpha_bits, 0};
     for (int alpha : alphas) {
         for (int depth : depths) {
-            if (depth > plat.depth_bits) continue;
+            if (depth > depth_bits) continue;
             SDL_Window* w = window_try(title, width, height, fullscreen, alpha, depth);
             if (w) {
                 SDL_PumpEvents();

@@ -17,8 +17,7 @@ int window_init(WindowState* state) {
     }
     plat_screensaver_inhibit();
     // 8 bits per channel with alpha and a 32-bit depth buffer, or the nearest the driver has.
-    plat_gl_request(24, 8, 32);
-    state->window = plat_window_create(WINDOW_TITLE, WINDOW_WIDTH, WINDOW_HEIGHT, state->fullscreen);
+    state->window = plat_window_create(WINDOW_TITLE, WINDOW_WIDTH, WINDOW_HEIGHT, state->fullscreen, 8, 32);
     if (!state->window) return 0;
     // A screen of another size yields a window of another size without complaint; the show
     // never runs at anything but 1920x1080.
