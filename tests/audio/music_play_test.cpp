@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "scratch_dir.h"
+#include "sound_files.h"
 
 static const double RATE = 44100.0;
 
@@ -43,25 +44,6 @@ static Heard run_scenario(const std::string& driver, const std::string& scenario
     run.pcm.resize(raw.size() / 4 * 2);
     if (!run.pcm.empty()) memcpy(run.pcm.data(), raw.data(), run.pcm.size() * 2);
     return run;
-}
-
-// Writes `seconds` of 16-bit sound through libsndfile; returns the samples written, interleaved.
-static std::vector<int16_t> write_sound(const char* name, int format, int rate, int channels, double seconds,
-                                        const std::function<double(int, double)>& wave) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    std::vector<int16_t> samples;
-    size_t frames = (size_t)std::lround(seconds * rate);
-    for (size_t f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) samples.push_back((int16_t)std::lround(32767 * wave(c, (double)f / rate)));
-    SNDFILE* file = sf_open(name, SFM_WRITE, &info);
-    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-    if (!file) return samples;
-    sf_writef_short(file, samples.data(), (sf_count_t)frames);
-    sf_close(file);
-    return samples;
 }
 
 // Left 440 Hz, right 660 Hz, both starting at their peak so the first played frame is unmistakable.

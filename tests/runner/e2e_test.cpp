@@ -9,6 +9,7 @@
 
 #include "process.h"
 #include "show_files.h"
+#include "sound_files.h"
 
 namespace {
 
@@ -33,20 +34,10 @@ void write_probe_assets(int skip_file = -1) {
     stbi_write_png("bitmap.png", 1, 1, 4, logo, 4);
 }
 
-// A 16-bit stereo WAV of a 440 Hz sine at half scale, `seconds` long.
-void write_sine_wav(const std::string& path, double seconds) {
-    const uint32_t rate = 44100, frames = (uint32_t)(rate * seconds), data = frames * 4;
-    std::string b;
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) b += (char)(v >> (8 * i)); };
-    auto u16 = [&](uint16_t v) { b += (char)v; b += (char)(v >> 8); };
-    b += "RIFF"; u32(36 + data); b += "WAVEfmt "; u32(16); u16(1); u16(2); u32(rate); u32(rate * 4); u16(4); u16(16);
-    b += "data"; u32(data);
-    for (uint32_t i = 0; i < frames; ++i) {
-        int16_t s = (int16_t)std::lround(16384.0 * std::sin(2.0 * M_PI * 440.0 * i / rate));
-        u16((uint16_t)s);
-        u16((uint16_t)s);
-    }
-    write_file(path, b);
+// "vae5.wav" in the current directory: a 16-bit stereo 440 Hz sine at half scale.
+void write_sine_wav(double seconds) {
+    write_sound("vae5.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, seconds,
+                [](int, double t) { return 0.5 * std::sin(2.0 * M_PI * 440.0 * t); });
 }
 
 class E2e : public ::testing::Test {
@@ -82,6 +73,16 @@ protected:
         if (!e.empty() && e.back() == '\n') e.pop_back();
         size_t nl = e.rfind('\n');
         return nl == std::string::npos ? e : e.substr(nl + 1);
+    }
+    // Runs the show as `s` says on `screen` and expects a start-up failure: the window released,
+    // then the box with `message` (also the last line on stderr), then exit code 0.
+    void expect_fails_with(const Spawn& s, const std::string& screen, const char* message) {
+        pid_t pid = start(s);
+        ASSERT_FALSE(x_wait_window(screen, "error", 30).empty()) << err();
+        EXPECT_EQ(x_window_geometry(screen, "Oruvane"), "");
+        EXPECT_TRUE(x_dismiss_error_box(screen, 5));
+        EXPECT_EQ(wait_exit(pid, 15), 0);
+        EXPECT_EQ(last_err_line(), message);
     }
     void SetUp() override { ASSERT_FALSE(display().empty()) << "the end-to-end tests need DISPLAY (a 1920x1080 Xvfb)"; }
 };
@@ -153,22 +154,14 @@ TEST_F(E2e, ScreenOfAnotherSizeFailsWindowInit) {
     ASSERT_GT(xvfb, 0);
     Spawn s = spawn_in_dir();
     s.env.push_back({"DISPLAY", small});
-    pid_t pid = start(s);
-    EXPECT_TRUE(x_dismiss_error_box(small, 20)) << err();
-    EXPECT_EQ(wait_exit(pid, 15), 0);
-    EXPECT_EQ(last_err_line(), "window_init()!");
+    expect_fails_with(s, small, "window_init()!");
     kill(xvfb, SIGTERM);
     waitpid(xvfb, nullptr, 0);
 }
 
-TEST_F(E2e, MissingSceneFileFailsLoadingAfterTheWindowIsGone) {
+TEST_F(E2e, MissingSceneFileFailsLoading) {
     write_probe_assets(7);
-    pid_t pid = start(spawn_in_dir());
-    ASSERT_FALSE(x_wait_window(display(), "error", 20).empty()) << err();
-    EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");  // released before the box
-    EXPECT_TRUE(x_dismiss_error_box(display(), 5));
-    EXPECT_EQ(wait_exit(pid, 15), 0);
-    EXPECT_EQ(last_err_line(), "intro_init()!");
+    expect_fails_with(spawn_in_dir(), display(), "intro_init()!");
 }
 
 TEST_F(E2e, DriverWithoutAnEntryPointFailsLoading) {
@@ -176,28 +169,20 @@ TEST_F(E2e, DriverWithoutAnEntryPointFailsLoading) {
     Spawn s = spawn_in_dir();
     s.env.push_back({"MESA_GL_VERSION_OVERRIDE", "3.1"});
     s.env.push_back({"MESA_EXTENSION_OVERRIDE", "-GL_ARB_texture_multisample"});
-    pid_t pid = start(s);
-    ASSERT_FALSE(x_wait_window(display(), "error", 20).empty()) << err();
-    EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
-    EXPECT_TRUE(x_dismiss_error_box(display(), 5));
-    EXPECT_EQ(wait_exit(pid, 15), 0);
-    EXPECT_EQ(last_err_line(), "intro_init()!");
+    expect_fails_with(s, display(), "intro_init()!");
 }
 
 TEST_F(E2e, AudioOutputThatCannotOpenFailsTheWaveGate) {
     write_probe_assets();
-    write_sine_wav((dir.path / "vae5.wav").string(), 1.0);
+    write_sine_wav(1.0);
     Spawn s = spawn_in_dir();
     s.env = {{"SDL_AUDIODRIVER", "no-such-driver"}};
-    pid_t pid = start(s);
-    EXPECT_TRUE(x_dismiss_error_box(display(), 30)) << err();
-    EXPECT_EQ(wait_exit(pid, 15), 0);
-    EXPECT_EQ(last_err_line(), "mzk???");
+    expect_fails_with(s, display(), "mzk???");
 }
 
 TEST_F(E2e, MusicSoundsThroughTheDiskDriver) {
     write_probe_assets();
-    write_sine_wav((dir.path / "vae5.wav").string(), 10.0);
+    write_sine_wav(10.0);
     Spawn s = spawn_in_dir();
     std::string raw = (dir.path / "played.raw").string();
     s.env = {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", raw}};
