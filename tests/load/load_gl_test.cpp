@@ -30,12 +30,9 @@ const uint32_t* programs_in_order() { return &program_set.pt01; }
 
 using LoadGl = GlTest;
 
-TEST_F(LoadGl, EntryPointsAreAllFetchedInTableOrder) {
+TEST_F(LoadGl, EntryPointsAreAllFetchedOnAFullDriver) {
     ASSERT_EQ(load_gl_entry_points(), 1);
     for (int i = 0; i < GL_ENTRY_COUNT; ++i) EXPECT_NE(gl_entry_table.entry[i], nullptr) << GL_ENTRY_NAMES[i];
-    EXPECT_STREQ(GL_ENTRY_NAMES[0], "glCreateProgram");
-    EXPECT_STREQ(GL_ENTRY_NAMES[20], "glTexImage2DMultisample");
-    EXPECT_STREQ(GL_ENTRY_NAMES[22], "glUniformMatrix3fv");
 }
 
 TEST(LoadGlDriver, ContextWithoutMultisampleTexturesFailsLoading) {
