@@ -6,6 +6,6 @@ cd "$(dirname "$0")"
 . scripts/common.sh
 
 ensure_packages $ORUVANE_BUILD_PACKAGES
-build build
+build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
 cd build/show
 exec ../bin/oruvane

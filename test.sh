@@ -9,9 +9,9 @@ ensure_packages $ORUVANE_BUILD_PACKAGES $ORUVANE_TEST_PACKAGES
 start_xvfb
 
 echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer): unit and audio tests"
-build build-asan -DORUVANE_SANITIZE=ON -DORUVANE_BENCH=OFF
+build build-asan -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=ON -DORUVANE_BENCH=OFF
 ctest --test-dir build-asan -L "unit|audio" --output-on-failure
 
 echo "== normal build: all tests"
-build build
+build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
 ctest --test-dir build --output-on-failure
