@@ -4,6 +4,7 @@
 #include <stb_image.h>
 
 #include "load/gl_entry.h"
+#include "timeline/script.h"
 
 uint32_t texture_table[TEXTURE_SLOTS];
 uint32_t scene_target;
@@ -30,7 +31,7 @@ int64_t load_image_texture(const char* path) {
 int create_float_target(uint32_t* out_name) {
     glGenTextures(1, out_name);
     glBindTexture(GL_TEXTURE_2D, *out_name);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, TARGET_WIDTH, TARGET_HEIGHT, 0, GL_RGBA, GL_FLOAT, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, SCREEN_WIDTH, SCREEN_HEIGHT, 0, GL_RGBA, GL_FLOAT, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);

@@ -2,7 +2,7 @@
 #pragma once
 #include <stdint.h>
 
-enum { TEXTURE_SLOTS = 32, TARGET_WIDTH = 1920, TARGET_HEIGHT = 1080 };
+enum { TEXTURE_SLOTS = 32 };  // the float targets are SCREEN_WIDTH x SCREEN_HEIGHT (timeline/script.h)
 
 extern uint32_t texture_table[TEXTURE_SLOTS];  // slot 0: the logo; the rest stay 0 (no texture)
 extern uint32_t scene_target;                   // the scene pass renders here

@@ -54,5 +54,5 @@ void render_post(int32_t t) {
     // Unit 0 is left holding feedback_texture, which is where the next scene pass finds it.
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, feedback_texture);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 0, 0, TARGET_WIDTH, TARGET_HEIGHT, 0);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, 0);
 }

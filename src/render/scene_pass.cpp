@@ -5,6 +5,7 @@
 #include "load/textures.h"
 #include "render/render.h"
 #include "timeline/params.h"
+#include "timeline/script.h"
 #include "timeline/tracks.h"
 
 void bind_scene_target() {
@@ -16,8 +17,8 @@ void bind_scene_target() {
 
 void render_frame(int32_t t) {
     ShowParams& p = show_params;
-    p.resolution[0] = 1920;
-    p.resolution[1] = 1080;
+    p.resolution[0] = SCREEN_WIDTH;
+    p.resolution[1] = SCREEN_HEIGHT;
     p.mouse[0] = 0.5f;
     p.mouse[1] = 0.5f;
     // Worked in double from the float time, stored as float, as the shaders receive it.

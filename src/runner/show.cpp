@@ -1,5 +1,5 @@
 // The show's entry routine: opens the window, loads, starts the sound, then draws frames by the
-// millisecond clock until the show is over or a quit request comes.
+// millisecond clock until the show is over (SHOW_LENGTH_MS) or a quit request comes.
 #include "show.h"
 
 #include "audio/music.h"

@@ -2,8 +2,6 @@
 #pragma once
 #include <stdint.h>
 
-enum { SHOW_LENGTH_MS = 240000 };
-
 // Runs the whole show; always returns 0. A start-up failure ends it with one message box.
 int show_main();
 // Milliseconds from `start` to `now` on the wrapping 32-bit tick counter, as a signed value.

@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 
 #include "platform/platform.h"
+#include "timeline/script.h"
 
 WindowState window_state;
 const char WINDOW_TITLE[] = "Oruvane";
@@ -12,18 +13,18 @@ int window_init(WindowState* state) {
     // Nothing can be opened without a display that really shows something.
     if (!plat_video_init()) return 0;
     if (state->fullscreen) {
-        if (!plat_display_mode_change(WINDOW_WIDTH, WINDOW_HEIGHT, WINDOW_BITS)) return 0;
+        if (!plat_display_mode_change(SCREEN_WIDTH, SCREEN_HEIGHT, WINDOW_BITS)) return 0;
         plat_cursor_show(0);
     }
     plat_screensaver_inhibit();
     // 8 bits per channel with alpha and a 32-bit depth buffer, or the nearest the driver has.
-    state->window = plat_window_create(WINDOW_TITLE, WINDOW_WIDTH, WINDOW_HEIGHT, state->fullscreen, 8, 32);
+    state->window = plat_window_create(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT, state->fullscreen, 8, 32);
     if (!state->window) return 0;
     // A screen of another size yields a window of another size without complaint; the show
     // never runs at anything but 1920x1080.
     int w = 0, h = 0;
     plat_drawable_size(state->window, &w, &h);
-    if (w != WINDOW_WIDTH || h != WINDOW_HEIGHT) return 0;
+    if (w != SCREEN_WIDTH || h != SCREEN_HEIGHT) return 0;
     state->device_context = state->window;
     state->gl_context = plat_gl_context_create(state->window);
     if (!state->gl_context) return 0;

@@ -13,7 +13,7 @@ struct WindowState {
     int32_t fullscreen;    // nonzero: switch the display mode and hide the cursor
 };
 
-enum { WINDOW_WIDTH = 1920, WINDOW_HEIGHT = 1080, WINDOW_BITS = 32 };
+enum { WINDOW_BITS = 32 };  // the window is SCREEN_WIDTH x SCREEN_HEIGHT (timeline/script.h)
 
 extern WindowState window_state;  // zero at load
 extern const char WINDOW_TITLE[];   // "Oruvane"

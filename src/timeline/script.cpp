@@ -9,6 +9,16 @@
 ProgramSet program_set;
 int32_t time_offset_ms;
 
+// The moments the scene changes, and the end of the show.
+static const int32_t CHANGE_MS[SCENE_SLOT_COUNT + 1] = {0, 48000, 72100, 96000, 124000, 160000, 190000, SHOW_LENGTH_MS};
+
+const SceneSlot scene_slots[SCENE_SLOT_COUNT] = {
+    {CHANGE_MS[0], CHANGE_MS[1], "pt05", &ProgramSet::pt05}, {CHANGE_MS[1], CHANGE_MS[2], "pt04", &ProgramSet::pt04},
+    {CHANGE_MS[2], CHANGE_MS[3], "pt06", &ProgramSet::pt06}, {CHANGE_MS[3], CHANGE_MS[4], "pt03", &ProgramSet::pt03},
+    {CHANGE_MS[4], CHANGE_MS[5], "pt08", &ProgramSet::pt08}, {CHANGE_MS[5], CHANGE_MS[6], "pt01", &ProgramSet::pt01},
+    {CHANGE_MS[6], CHANGE_MS[7], "pt02", &ProgramSet::pt02},
+};
+
 void build_show_script() {
     ShowParams& p = show_params;
     const ProgramSet& pr = program_set;
@@ -20,47 +30,26 @@ void build_show_script() {
     // Which scene runs, and the post effect off for the whole show.
     cue_skip(0, 0);
     cue_effect(0, 0);
-    cue_program(0, pr.pt05);
-    cue_program(48000, pr.pt04);
-    cue_program(72100, pr.pt06);
-    cue_program(96000, pr.pt03);
-    cue_program(124000, pr.pt08);
-    cue_program(160000, pr.pt01);
-    cue_program(190000, pr.pt02);
+    for (const SceneSlot& slot : scene_slots) cue_program(slot.start_ms, pr.*slot.program);
 
-    // Gamma falls to 0.01 exactly as each scene hands over, then rises again.
+    // Gamma falls to 0.01 exactly as each scene hands over, then rises again: the first rise takes
+    // one second, the others two. The first fall starts from the value set at 0.
     cue_set1(0, &p.gamma, 1);
-    cue_tween1(46000, 2000, EASE_LINEAR, &p.gamma, 0.01f);
-    cue_set1(48000, &p.gamma, 0.01f);
-    cue_tween1(48000, 1000, EASE_COSINE, &p.gamma, 1);
-    cue_set1(70100, &p.gamma, 1);
-    cue_tween1(70100, 2000, EASE_LINEAR, &p.gamma, 0.01f);
-    cue_set1(72100, &p.gamma, 0.01f);
-    cue_tween1(72100, 2000, EASE_COSINE, &p.gamma, 1);
-    cue_set1(94000, &p.gamma, 1);
-    cue_tween1(94000, 2000, EASE_LINEAR, &p.gamma, 0.01f);
-    cue_set1(96000, &p.gamma, 0.01f);
-    cue_tween1(96000, 2000, EASE_COSINE, &p.gamma, 1);
-    cue_set1(122000, &p.gamma, 1);
-    cue_tween1(122000, 2000, EASE_LINEAR, &p.gamma, 0.01f);
-    cue_set1(124000, &p.gamma, 0.01f);
-    cue_tween1(124000, 2000, EASE_COSINE, &p.gamma, 1);
-    cue_set1(158000, &p.gamma, 1);
-    cue_tween1(158000, 2000, EASE_LINEAR, &p.gamma, 0.01f);
-    cue_set1(160000, &p.gamma, 0.01f);
-    cue_tween1(160000, 2000, EASE_COSINE, &p.gamma, 1);
-    cue_set1(188000, &p.gamma, 1);
-    cue_tween1(188000, 2000, EASE_LINEAR, &p.gamma, 0.01f);
-    cue_set1(190000, &p.gamma, 0.01f);
-    cue_tween1(190000, 2000, EASE_COSINE, &p.gamma, 1);
-    cue_set1(205000, &p.gamma, 1);
-    cue_tween1(205000, 5000, EASE_LINEAR, &p.gamma, 0.5f);
+    for (int i = 1; i < SCENE_SLOT_COUNT; ++i) {
+        int32_t change = scene_slots[i].start_ms;
+        if (i > 1) cue_set1(change - 2000, &p.gamma, 1);
+        cue_tween1(change - 2000, 2000, EASE_LINEAR, &p.gamma, 0.01f);
+        cue_set1(change, &p.gamma, 0.01f);
+        cue_tween1(change, i == 1 ? 1000 : 2000, EASE_COSINE, &p.gamma, 1);
+    }
+    cue_set1(LOGO_START_MS, &p.gamma, 1);
+    cue_tween1(LOGO_START_MS, 5000, EASE_LINEAR, &p.gamma, 0.5f);
 
     // The logo fades in over the last scene.
-    cue_set1(205000, &p.displayLogo, 1);
-    cue_logo_slot(205000, 0);
-    cue_set4(205000, p.logoColor, 1, 1, 1, 0);
-    cue_tween4(205000, 5000, EASE_COSINE, p.logoColor, 1, 1, 1, 0.95f);
+    cue_set1(LOGO_START_MS, &p.displayLogo, 1);
+    cue_logo_slot(LOGO_START_MS, 0);
+    cue_set4(LOGO_START_MS, p.logoColor, 1, 1, 1, 0);
+    cue_tween4(LOGO_START_MS, 5000, EASE_COSINE, p.logoColor, 1, 1, 1, 0.95f);
 
     // A ten-second glide, then the camera jumps and stays.
     cue_set3(0, p.campos, 0, 0, 0);
@@ -72,5 +61,5 @@ void build_show_script() {
 
     // The opening rise: the set leaves all four remembered components at 0 for the tween.
     cue_set3(0, p.flashColor, 0, 0, 0);
-    cue_tween4(0, 3000, EASE_COSINE, p.flashColor, 1, 1, 1, 1);
+    cue_tween4(0, FLASH_RISE_MS, EASE_COSINE, p.flashColor, 1, 1, 1, 1);
 }
