@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,7 @@ struct Scene {
     uint32_t program;
     int32_t t;
     std::vector<double> ms;
+    double ratio;
 };
 
 // Saves the presented frame as a quarter-size PNG (box-filtered), for comparing looks.
@@ -101,20 +103,27 @@ void save_shot(const std::string& path) {
         std::fprintf(stderr, "scene_bench: cannot write %s\n", path.c_str());
 }
 
-void measure(Scene& s, int frames, const std::string& shots) {
+// Draws `program` as the scene at show time t and returns the milliseconds until the GL is done.
+double timed_frame(uint32_t program, int32_t t) {
     int base = track_count;
-    cue_program(s.t - 1000, s.program);  // the reference and the unscheduled scenes borrow a slot
-    for (int k = 2; k >= 1; --k) render_frame(s.t - k * 40);  // warm-up, and a previous frame
+    cue_program(t - 1000, program);  // the reference and the unscheduled scenes borrow a slot
+    auto a = std::chrono::steady_clock::now();
+    render_frame(t);
     glFinish();
-    for (int i = 0; i < frames; ++i) {
-        auto a = std::chrono::steady_clock::now();
-        render_frame(s.t + i * 40);
-        glFinish();
-        auto b = std::chrono::steady_clock::now();
-        s.ms.push_back(std::chrono::duration<double, std::milli>(b - a).count());
-        if (i == 0 && !shots.empty()) save_shot(shots + "/" + s.label + ".png");
-    }
+    auto b = std::chrono::steady_clock::now();
     track_count = base;
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// Frames of the scene alternate with frames of the reference, so the load of a shared machine
+// weighs on both alike; the reference's times are kept per scene in `ref`.
+void measure(Scene& s, const Scene& reference, std::vector<double>& ref, int frames, const std::string& shots) {
+    for (int k = 2; k >= 0; --k) timed_frame(s.program, s.t - k * 40);  // warm-up, and a previous frame
+    if (!shots.empty()) save_shot(shots + "/" + s.label + ".png");
+    for (int i = 0; i < frames; ++i) {
+        ref.push_back(timed_frame(reference.program, reference.t + i * 40));
+        s.ms.push_back(timed_frame(s.program, s.t + (i + 1) * 40));
+    }
 }
 
 double median(std::vector<double> v) {
@@ -155,33 +164,39 @@ int main(int argc, char** argv) {
     const SceneSlot& first = scene_slots[0];
     const int32_t borrowed = (first.start_ms + first.end_ms) / 2;
     std::vector<Scene> scenes;
-    scenes.push_back({"ref", build_reference(), borrowed, {}});
+    scenes.push_back({"ref", build_reference(), borrowed, {}, 0});
     if (!scenes[0].program) {
         std::fprintf(stderr, "scene_bench: the reference program does not build\n");
         window_shutdown(&window_state);
         return 1;
     }
-    for (const SceneSlot& slot : scene_slots) scenes.push_back({slot.label, program_set.*slot.program, (slot.start_ms + slot.end_ms) / 2, {}});
-    scenes.push_back({"pt07", program_set.pt07, borrowed, {}});
-    scenes.push_back({"pt09", program_set.pt09, borrowed, {}});
+    for (const SceneSlot& slot : scene_slots) scenes.push_back({slot.label, program_set.*slot.program, (slot.start_ms + slot.end_ms) / 2, {}, 0});
+    scenes.push_back({"pt07", program_set.pt07, borrowed, {}, 0});
+    scenes.push_back({"pt09", program_set.pt09, borrowed, {}, 0});
 
-    std::printf("scene  show time   ms/frame (scene + post + copy, %d frames)\n", frames);
-    std::printf("                   min    median       max\n");
-    double reference = 0;
-    for (Scene& s : scenes) {
-        bool wanted = only.empty() || s.label == std::string("ref") ||
-                      std::find(only.begin(), only.end(), s.label) != only.end();
-        if (!wanted) continue;
-        measure(s, frames, shots);
-        double med = median(s.ms);
-        if (s.label == std::string("ref")) reference = med;
-        std::printf("%-5s  %7.1f s  %8.1f  %8.1f  %8.1f\n", s.label, s.t / 1000.0,
-                    *std::min_element(s.ms.begin(), s.ms.end()), med, *std::max_element(s.ms.begin(), s.ms.end()));
+    if (!shots.empty()) std::filesystem::create_directories(shots);
+    timed_frame(scenes[0].program, scenes[0].t);  // warm-up
+    std::printf("scene  show time   ms/frame (scene + post + copy, %d frames)      ratio of medians\n", frames);
+    std::printf("                   min    median       max     ref median  (scene / reference)\n");
+    for (size_t i = 1; i < scenes.size(); ++i) {
+        Scene& s = scenes[i];
+        if (!only.empty() && std::find(only.begin(), only.end(), s.label) == only.end()) continue;
+        std::vector<double> ref;
+        measure(s, scenes[0], ref, frames, shots);
+        scenes[0].ms.insert(scenes[0].ms.end(), ref.begin(), ref.end());
+        s.ratio = median(s.ms) / median(ref);
+        std::printf("%-5s  %7.1f s  %8.1f  %8.1f  %8.1f  %8.1f      %.2fx\n", s.label, s.t / 1000.0,
+                    *std::min_element(s.ms.begin(), s.ms.end()), median(s.ms),
+                    *std::max_element(s.ms.begin(), s.ms.end()), median(ref), s.ratio);
         std::fflush(stdout);
     }
-    std::printf("\nmedian frame time as a ratio to the reference\n");
-    for (const Scene& s : scenes)
-        if (!s.ms.empty() && s.label != std::string("ref")) std::printf("%s %.2fx\n", s.label, median(s.ms) / reference);
+    const std::vector<double>& r = scenes[0].ms;
+    if (!r.empty())
+        std::printf("ref    %7.1f s  %8.1f  %8.1f  %8.1f  (all reference frames)\n", scenes[0].t / 1000.0,
+                    *std::min_element(r.begin(), r.end()), median(r), *std::max_element(r.begin(), r.end()));
+    std::printf("\nframe time as a ratio to the reference\n");
+    for (size_t i = 1; i < scenes.size(); ++i)
+        if (!scenes[i].ms.empty()) std::printf("%s %.2fx\n", scenes[i].label, scenes[i].ratio);
     window_shutdown(&window_state);
     return 0;
 }

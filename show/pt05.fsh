@@ -11,6 +11,7 @@ varying vec2 uv;
 
 const float CELL = 1.8;
 const float FLOOR = -1.4;
+const float SKY = FLOOR + 2.8;  // the tallest crystal reaches FLOOR + 2.1
 
 float hash21(vec2 p)
 {
@@ -31,9 +32,12 @@ float crystal(vec3 q, float r, float h)
     return max(body, tip);
 }
 
+// Rotation by a small angle (|a| < 0.5): the short Taylor series is exact to a few 1e-3 there and
+// far cheaper than sin and cos at every step of the march.
 vec2 rot(vec2 p, float a)
 {
-    float c = cos(a), s = sin(a);
+    float a2 = a * a;
+    float c = 1.0 - a2 * (0.5 - a2 * (1.0 / 24.0)), s = a * (1.0 - a2 * (1.0 / 6.0));
     return vec2(c * p.x - s * p.y, s * p.x + c * p.y);
 }
 
@@ -82,7 +86,8 @@ float pulse(vec2 cell)
     float r = length(c - vec2(0.0, -9.0));
     float wave = 0.5 + 0.5 * sin(r * 0.55 - time * 1.7);
     float ignite = smoothstep(0.0, 1.0, time * 0.9 - r * 0.12 + 0.5);
-    return ignite * (0.25 + 1.6 * pow(wave, 5.0) + 0.15 * sin(time * 3.0 + hash21(cell) * 40.0));
+    float w2 = wave * wave;
+    return ignite * (0.25 + 1.6 * w2 * w2 * wave + 0.15 * sin(time * 3.0 + hash21(cell) * 40.0));
 }
 
 vec3 normalAt(vec3 p)
@@ -123,6 +128,8 @@ void main()
         vec2 tb = (edge - pos.xz) / rs;
         t += min(d * 0.75, min(tb.x, tb.y) + 0.01);
         if (t > tMax) break;
+        // Well above the tallest crystal and climbing: only faint air glow would be left.
+        if (pos.y > SKY && rd.y > 0.0) break;
     }
     if (!hitCrystal) t = tMax;
 

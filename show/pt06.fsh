@@ -8,6 +8,10 @@ varying vec2 uv;
 
 const float START = 72.1;
 const float WATER = 0.0;
+// The march finds the ground with the first four octaves (the shading adds the rest); they add
+// up to at most 1 + 1/2 + 1/4 + 1/8 before scaling.
+const int MARCH_OCTAVES = 4;
+const float PEAK = 1.875 * 2.6 - 1.0 + 0.01;
 
 float hash21(vec2 p)
 {
@@ -100,11 +104,13 @@ void main()
     float t = 0.1;
     float tmax = 70.0;
     bool hit = false;
-    for (int i = 0; i < 90; i++) {
+    for (int i = 0; i < 80; i++) {
         vec3 pos = ro + rd * t;
-        float h = pos.y - max(terrain(pos.xz, 5), WATER);
+        float h = pos.y - max(terrain(pos.xz, MARCH_OCTAVES), WATER);
         if (h < 0.002 * t) { hit = true; break; }
-        t += max(h * 0.45, 0.01 * t);
+        // Above the highest the marched terrain can reach and climbing: it is sky from here on.
+        if (pos.y > PEAK && rd.y >= 0.0) break;
+        t += max(h * 0.5, 0.013 * t);
         if (t > tmax) break;
     }
 
@@ -121,8 +127,7 @@ void main()
             col = mix(vec3(0.02, 0.05, 0.07), sky(r, sun), fres);
         } else {
             float e = 0.01 + 0.0005 * t;
-            vec3 n = normalize(vec3(terrain(pos.xz - vec2(e, 0.0), 8) - terrain(pos.xz + vec2(e, 0.0), 8), 2.0 * e,
-                                    terrain(pos.xz - vec2(0.0, e), 8) - terrain(pos.xz + vec2(0.0, e), 8)));
+            vec3 n = normalize(vec3(th - terrain(pos.xz + vec2(e, 0.0), 8), e, th - terrain(pos.xz + vec2(0.0, e), 8)));
             float slope = n.y;
             vec3 rock = mix(vec3(0.18, 0.13, 0.1), vec3(0.3, 0.25, 0.2), noise(pos.xz * 3.0));
             vec3 grass = vec3(0.1, 0.16, 0.06);

@@ -14,19 +14,32 @@ float smin(float a, float b, float k)
     return mix(b, a, h) - k * h * (1.0 - h);
 }
 
-float map(vec3 p)
+// The blobs move with time only: their centres and the core's radius are worked out once per
+// pixel, not at every step of the march.
+vec3 centre[7];
+float core;
+
+void placeBlobs(float lt)
 {
-    float lt = time - START;
-    float d = length(p) - 0.75 - 0.05 * sin(lt * 1.3);
+    core = 0.75 + 0.05 * sin(lt * 1.3);
     for (int i = 0; i < 7; i++) {
         float fi = float(i);
-        vec3 c = vec3(sin(lt * (0.31 + 0.07 * fi) + fi * 1.7),
-                      sin(lt * (0.43 + 0.05 * fi) + fi * 2.9) * 0.8,
-                      cos(lt * (0.37 + 0.06 * fi) + fi * 0.9)) * (1.05 + 0.35 * sin(lt * 0.2 + fi));
-        d = smin(d, length(p - c) - (0.28 + 0.06 * fi * 0.5), 0.45);
+        centre[i] = vec3(sin(lt * (0.31 + 0.07 * fi) + fi * 1.7),
+                         sin(lt * (0.43 + 0.05 * fi) + fi * 2.9) * 0.8,
+                         cos(lt * (0.37 + 0.06 * fi) + fi * 0.9)) * (1.05 + 0.35 * sin(lt * 0.2 + fi));
     }
+}
+
+float map(vec3 p)
+{
+    float d = length(p) - core;
+    for (int i = 0; i < 7; i++) d = smin(d, length(p - centre[i]) - (0.28 + 0.03 * float(i)), 0.45);
     return d;
 }
+
+// Every blob stays within 1.4 * |(1, 0.8, 1)| + 0.46 of the origin, and the smooth union adds at
+// most a quarter of its width: nothing lies outside this radius.
+const float BOUND = 3.0;
 
 vec3 normalAt(vec3 p)
 {
@@ -69,13 +82,17 @@ void main()
         col += vec3(0.15, 0.12, 0.1) * exp(-length(g) * 0.5);
     }
 
-    float t = 1.5;
+    // March only inside the bounding sphere; rays that miss it see the studio alone.
+    float b = dot(ro, rd), disc = b * b - dot(ro, ro) + BOUND * BOUND;
+    float t = disc > 0.0 ? max(1.5, -b - sqrt(disc)) : 1e3;
+    float tEnd = disc > 0.0 ? min(10.0, -b + sqrt(disc)) : 0.0;
     bool hit = false;
+    placeBlobs(lt);
     for (int i = 0; i < 80; i++) {
+        if (t > tEnd) break;
         float d = map(ro + rd * t);
         if (d < 0.001) { hit = true; break; }
         t += d * 0.9;
-        if (t > 10.0) break;
     }
     if (hit) {
         vec3 pos = ro + rd * t;
