@@ -6,7 +6,6 @@ uniform float time;
 
 varying vec2 uv;
 
-const float START = 160.0;
 const float CELL = 2.0;
 
 float hash21(vec2 p)
@@ -39,7 +38,7 @@ float tower(vec3 p, vec2 cell)
 
 void main()
 {
-    float lt = time - START;
+    float lt = time - SLOT_START;
     vec2 p = (gl_FragCoord.xy * 2.0 - resolution) / resolution.y;
     vec3 ro = vec3(0.3 * sin(lt * 0.3), 1.1 + 0.5 * sin(lt * 0.17), -lt * 2.6);
     vec3 ta = ro + vec3(0.6 * sin(lt * 0.21), 0.15 - 0.1 * sin(lt * 0.13), -3.0);

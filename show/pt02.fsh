@@ -6,7 +6,6 @@ uniform float time;
 
 varying vec2 uv;
 
-const float START = 190.0;
 
 float hash21(vec2 p)
 {
@@ -55,7 +54,7 @@ vec3 stars(vec2 p)
 
 void main()
 {
-    float lt = time - START;
+    float lt = time - SLOT_START;
     vec2 p = (gl_FragCoord.xy * 2.0 - resolution) / resolution.y;
     vec2 drift = vec2(lt * 0.006, lt * 0.002);
 

@@ -6,7 +6,6 @@ uniform float time;
 
 varying vec2 uv;
 
-const float START = 96.0;
 
 vec2 rot(vec2 p, float a)
 {
@@ -26,7 +25,7 @@ float box(vec3 p, float b)
 // is twisted slightly against the previous one, and the twist drifts, so the form shifts.
 float map(vec3 p)
 {
-    float lt = time - START;
+    float lt = time - SLOT_START;
     float a1 = 0.10 * sin(lt * 0.23);
     float a2 = 0.14 * sin(lt * 0.17 + 1.0);
     float d = box(p, 1.0);
@@ -58,7 +57,7 @@ vec3 normalAt(vec3 p, float e)
 
 void main()
 {
-    float gLt = time - START;
+    float gLt = time - SLOT_START;
     vec2 p = (gl_FragCoord.xy * 2.0 - resolution) / resolution.y;
 
     float ang = gLt * 0.12 + 0.6;

@@ -7,7 +7,6 @@ uniform sampler2D texture;
 
 varying vec2 uv;
 
-const float START = 48.0;
 const float R = 1.6;
 const float RIB = 3.0;
 
@@ -59,7 +58,7 @@ vec3 ribColor(float z, float lt)
 
 void main()
 {
-    float lt = time - START;
+    float lt = time - SLOT_START;
     vec2 p = (gl_FragCoord.xy * 2.0 - resolution) / resolution.y;
 
     float zc = -lt * (4.0 + 1.5 * smoothstep(0.0, 20.0, lt));

@@ -6,7 +6,6 @@ uniform float time;
 
 varying vec2 uv;
 
-const float START = 72.1;
 const float WATER = 0.0;
 // The march finds the ground with the first four octaves (the shading adds the rest); they add
 // up to at most 1 + 1/2 + 1/4 + 1/8 before scaling.
@@ -85,7 +84,7 @@ vec3 sky(vec3 rd, vec3 sun)
 
 void main()
 {
-    float lt = time - START;
+    float lt = time - SLOT_START;
     vec2 p = (gl_FragCoord.xy * 2.0 - resolution) / resolution.y;
     vec3 sun = normalize(vec3(0.85, 0.22, -0.45));
 

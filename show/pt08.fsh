@@ -6,7 +6,6 @@ uniform float time;
 
 varying vec2 uv;
 
-const float START = 124.0;
 
 float smin(float a, float b, float k)
 {
@@ -61,7 +60,7 @@ vec3 env(vec3 d)
 
 void main()
 {
-    float lt = time - START;
+    float lt = time - SLOT_START;
     vec2 p = (gl_FragCoord.xy * 2.0 - resolution) / resolution.y;
     float ang = lt * 0.15;
     vec3 ro = vec3(3.4 * sin(ang), 0.8 + 0.5 * sin(lt * 0.11), 3.4 * cos(ang));

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "synth.h"
+#include "score.h"
 
 int main(int argc, char** argv) {
     if (argc != 2 || argv[1][0] == '-') {
