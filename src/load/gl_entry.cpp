@@ -9,14 +9,9 @@
 
 GlEntryTable gl_entry_table;
 
-const char* const GL_ENTRY_NAMES[GL_ENTRY_COUNT] = {
-    "glCreateProgram", "glCreateShader", "glShaderSource", "glCompileShader",
-    "glAttachShader", "glLinkProgram", "glUseProgram", "glUniform4fv",
-    "glUniform1i", "glGetUniformLocation", "glUniform1f", "glUniform2fv",
-    "glActiveTexture", "glGenFramebuffersEXT", "glBindFramebufferEXT", "glFramebufferTexture2DEXT",
-    "glBindRenderbufferEXT", "glDrawBuffers", "glUniform3fv", "glUniform1iARB",
-    "glTexImage2DMultisample", "glUniformMatrix4fv", "glUniformMatrix3fv",
-};
+#define GL_ENTRY_NAME(name, type, major, minor, extension) #name,
+const char* const GL_ENTRY_NAMES[GL_ENTRY_COUNT] = {GL_ENTRY_LIST(GL_ENTRY_NAME)};
+#undef GL_ENTRY_NAME
 
 // What brings an entry point: a core version (0.0: none does), or an extension (null: none).
 struct GlSource {
@@ -24,15 +19,9 @@ struct GlSource {
     const char* extension;
 };
 
-static const GlSource GL_ENTRY_SOURCES[GL_ENTRY_COUNT] = {
-    {2, 0, nullptr}, {2, 0, nullptr}, {2, 0, nullptr}, {2, 0, nullptr},
-    {2, 0, nullptr}, {2, 0, nullptr}, {2, 0, nullptr}, {2, 0, nullptr},
-    {2, 0, nullptr}, {2, 0, nullptr}, {2, 0, nullptr}, {2, 0, nullptr},
-    {1, 3, "GL_ARB_multitexture"}, {0, 0, "GL_EXT_framebuffer_object"}, {0, 0, "GL_EXT_framebuffer_object"},
-    {0, 0, "GL_EXT_framebuffer_object"}, {0, 0, "GL_EXT_framebuffer_object"}, {2, 0, nullptr},
-    {2, 0, nullptr}, {0, 0, "GL_ARB_shader_objects"}, {3, 2, "GL_ARB_texture_multisample"},
-    {2, 0, nullptr}, {2, 0, nullptr},
-};
+#define GL_ENTRY_SOURCE(name, type, major, minor, extension) {major, minor, extension},
+static const GlSource GL_ENTRY_SOURCES[GL_ENTRY_COUNT] = {GL_ENTRY_LIST(GL_ENTRY_SOURCE)};
+#undef GL_ENTRY_SOURCE
 
 static int gl_has_extension(const char* name) {
     const char* all = (const char*)glGetString(GL_EXTENSIONS);

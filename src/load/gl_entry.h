@@ -5,32 +5,43 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-enum GlEntry {
-    GL_ENTRY_CREATE_PROGRAM,
-    GL_ENTRY_CREATE_SHADER,
-    GL_ENTRY_SHADER_SOURCE,
-    GL_ENTRY_COMPILE_SHADER,
-    GL_ENTRY_ATTACH_SHADER,
-    GL_ENTRY_LINK_PROGRAM,
-    GL_ENTRY_USE_PROGRAM,
-    GL_ENTRY_UNIFORM_4FV,
-    GL_ENTRY_UNIFORM_1I,
-    GL_ENTRY_GET_UNIFORM_LOCATION,
-    GL_ENTRY_UNIFORM_1F,
-    GL_ENTRY_UNIFORM_2FV,
-    GL_ENTRY_ACTIVE_TEXTURE,
-    GL_ENTRY_GEN_FRAMEBUFFERS_EXT,
-    GL_ENTRY_BIND_FRAMEBUFFER_EXT,
-    GL_ENTRY_FRAMEBUFFER_TEXTURE_2D_EXT,
-    GL_ENTRY_BIND_RENDERBUFFER_EXT,
-    GL_ENTRY_DRAW_BUFFERS,
-    GL_ENTRY_UNIFORM_3FV,
-    GL_ENTRY_UNIFORM_1I_ARB,
-    GL_ENTRY_TEX_IMAGE_2D_MULTISAMPLE,
-    GL_ENTRY_UNIFORM_MATRIX_4FV,
-    GL_ENTRY_UNIFORM_MATRIX_3FV,
-    GL_ENTRY_COUNT  // 23
-};
+// The one list of entry points, in table order: X(name, function pointer type, major, minor,
+// extension). An entry is offered by core GL major.minor and later (0, 0: by no version) or by
+// the extension (nullptr: by none). Everything below derives from it.
+#define GL_ENTRY_LIST(X) \
+    X(glCreateProgram, PFNGLCREATEPROGRAMPROC, 2, 0, nullptr) \
+    X(glCreateShader, PFNGLCREATESHADERPROC, 2, 0, nullptr) \
+    X(glShaderSource, PFNGLSHADERSOURCEPROC, 2, 0, nullptr) \
+    X(glCompileShader, PFNGLCOMPILESHADERPROC, 2, 0, nullptr) \
+    X(glAttachShader, PFNGLATTACHSHADERPROC, 2, 0, nullptr) \
+    X(glLinkProgram, PFNGLLINKPROGRAMPROC, 2, 0, nullptr) \
+    X(glUseProgram, PFNGLUSEPROGRAMPROC, 2, 0, nullptr) \
+    X(glUniform4fv, PFNGLUNIFORM4FVPROC, 2, 0, nullptr) \
+    X(glUniform1i, PFNGLUNIFORM1IPROC, 2, 0, nullptr) \
+    X(glGetUniformLocation, PFNGLGETUNIFORMLOCATIONPROC, 2, 0, nullptr) \
+    X(glUniform1f, PFNGLUNIFORM1FPROC, 2, 0, nullptr) \
+    X(glUniform2fv, PFNGLUNIFORM2FVPROC, 2, 0, nullptr) \
+    X(glActiveTexture, PFNGLACTIVETEXTUREPROC, 1, 3, "GL_ARB_multitexture") \
+    X(glGenFramebuffersEXT, PFNGLGENFRAMEBUFFERSEXTPROC, 0, 0, "GL_EXT_framebuffer_object") \
+    X(glBindFramebufferEXT, PFNGLBINDFRAMEBUFFEREXTPROC, 0, 0, "GL_EXT_framebuffer_object") \
+    X(glFramebufferTexture2DEXT, PFNGLFRAMEBUFFERTEXTURE2DEXTPROC, 0, 0, "GL_EXT_framebuffer_object") \
+    X(glBindRenderbufferEXT, PFNGLBINDRENDERBUFFEREXTPROC, 0, 0, "GL_EXT_framebuffer_object") \
+    X(glDrawBuffers, PFNGLDRAWBUFFERSPROC, 2, 0, nullptr) \
+    X(glUniform3fv, PFNGLUNIFORM3FVPROC, 2, 0, nullptr) \
+    /* The show never calls the last four. They are fetched and required all the same, so a  */ \
+    /* driver that lacks one (multisample textures, say) fails loading like any other gap.   */ \
+    X(glUniform1iARB, PFNGLUNIFORM1IARBPROC, 0, 0, "GL_ARB_shader_objects") \
+    X(glTexImage2DMultisample, PFNGLTEXIMAGE2DMULTISAMPLEPROC, 3, 2, "GL_ARB_texture_multisample") \
+    X(glUniformMatrix4fv, PFNGLUNIFORMMATRIX4FVPROC, 2, 0, nullptr) \
+    X(glUniformMatrix3fv, PFNGLUNIFORMMATRIX3FVPROC, 2, 0, nullptr)
+
+#define GL_ENTRY_INDEX(name, type, major, minor, extension) GL_ENTRY_##name,
+enum GlEntry { GL_ENTRY_LIST(GL_ENTRY_INDEX) GL_ENTRY_COUNT };  // GL_ENTRY_COUNT is 23
+#undef GL_ENTRY_INDEX
+
+#define GL_ENTRY_TYPE(name, type, major, minor, extension) typedef type GL_ENTRY_TYPE_##name;
+GL_ENTRY_LIST(GL_ENTRY_TYPE)
+#undef GL_ENTRY_TYPE
 
 struct GlEntryTable {
     void* entry[GL_ENTRY_COUNT];  // null until fetched
@@ -43,23 +54,24 @@ extern const char* const GL_ENTRY_NAMES[GL_ENTRY_COUNT];
 // not offer (a later entry stays null). Returns 1 when all are present, else 0.
 int load_gl_entry_points();
 
-#define GL_ENTRY(i, type) ((type)gl_entry_table.entry[i])
-#define glCreateProgram GL_ENTRY(GL_ENTRY_CREATE_PROGRAM, PFNGLCREATEPROGRAMPROC)
-#define glCreateShader GL_ENTRY(GL_ENTRY_CREATE_SHADER, PFNGLCREATESHADERPROC)
-#define glShaderSource GL_ENTRY(GL_ENTRY_SHADER_SOURCE, PFNGLSHADERSOURCEPROC)
-#define glCompileShader GL_ENTRY(GL_ENTRY_COMPILE_SHADER, PFNGLCOMPILESHADERPROC)
-#define glAttachShader GL_ENTRY(GL_ENTRY_ATTACH_SHADER, PFNGLATTACHSHADERPROC)
-#define glLinkProgram GL_ENTRY(GL_ENTRY_LINK_PROGRAM, PFNGLLINKPROGRAMPROC)
-#define glUseProgram GL_ENTRY(GL_ENTRY_USE_PROGRAM, PFNGLUSEPROGRAMPROC)
-#define glUniform4fv GL_ENTRY(GL_ENTRY_UNIFORM_4FV, PFNGLUNIFORM4FVPROC)
-#define glUniform1i GL_ENTRY(GL_ENTRY_UNIFORM_1I, PFNGLUNIFORM1IPROC)
-#define glGetUniformLocation GL_ENTRY(GL_ENTRY_GET_UNIFORM_LOCATION, PFNGLGETUNIFORMLOCATIONPROC)
-#define glUniform1f GL_ENTRY(GL_ENTRY_UNIFORM_1F, PFNGLUNIFORM1FPROC)
-#define glUniform2fv GL_ENTRY(GL_ENTRY_UNIFORM_2FV, PFNGLUNIFORM2FVPROC)
-#define glActiveTexture GL_ENTRY(GL_ENTRY_ACTIVE_TEXTURE, PFNGLACTIVETEXTUREPROC)
-#define glGenFramebuffersEXT GL_ENTRY(GL_ENTRY_GEN_FRAMEBUFFERS_EXT, PFNGLGENFRAMEBUFFERSEXTPROC)
-#define glBindFramebufferEXT GL_ENTRY(GL_ENTRY_BIND_FRAMEBUFFER_EXT, PFNGLBINDFRAMEBUFFEREXTPROC)
-#define glFramebufferTexture2DEXT GL_ENTRY(GL_ENTRY_FRAMEBUFFER_TEXTURE_2D_EXT, PFNGLFRAMEBUFFERTEXTURE2DEXTPROC)
-#define glBindRenderbufferEXT GL_ENTRY(GL_ENTRY_BIND_RENDERBUFFER_EXT, PFNGLBINDRENDERBUFFEREXTPROC)
-#define glDrawBuffers GL_ENTRY(GL_ENTRY_DRAW_BUFFERS, PFNGLDRAWBUFFERSPROC)
-#define glUniform3fv GL_ENTRY(GL_ENTRY_UNIFORM_3FV, PFNGLUNIFORM3FVPROC)
+// Routes a usual gl* name through its table entry, with the entry's own type.
+#define GL_ENTRY(name) ((GL_ENTRY_TYPE_##name)gl_entry_table.entry[GL_ENTRY_##name])
+#define glCreateProgram GL_ENTRY(glCreateProgram)
+#define glCreateShader GL_ENTRY(glCreateShader)
+#define glShaderSource GL_ENTRY(glShaderSource)
+#define glCompileShader GL_ENTRY(glCompileShader)
+#define glAttachShader GL_ENTRY(glAttachShader)
+#define glLinkProgram GL_ENTRY(glLinkProgram)
+#define glUseProgram GL_ENTRY(glUseProgram)
+#define glUniform4fv GL_ENTRY(glUniform4fv)
+#define glUniform1i GL_ENTRY(glUniform1i)
+#define glGetUniformLocation GL_ENTRY(glGetUniformLocation)
+#define glUniform1f GL_ENTRY(glUniform1f)
+#define glUniform2fv GL_ENTRY(glUniform2fv)
+#define glActiveTexture GL_ENTRY(glActiveTexture)
+#define glGenFramebuffersEXT GL_ENTRY(glGenFramebuffersEXT)
+#define glBindFramebufferEXT GL_ENTRY(glBindFramebufferEXT)
+#define glFramebufferTexture2DEXT GL_ENTRY(glFramebufferTexture2DEXT)
+#define glBindRenderbufferEXT GL_ENTRY(glBindRenderbufferEXT)
+#define glDrawBuffers GL_ENTRY(glDrawBuffers)
+#define glUniform3fv GL_ENTRY(glUniform3fv)
