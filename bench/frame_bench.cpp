@@ -41,7 +41,7 @@ void bare_frame(GLuint scene, GLuint post) {
     glRects(-1, -1, 1, 1);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, feedback_texture);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 0, 0, 1920, 1080, 0);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, 0);
 }
 
 double median(std::vector<double> v) {
@@ -58,7 +58,7 @@ int main() {
     write_show(fragments);
     window_state.fullscreen = 1;
     if (!window_init(&window_state) || !intro_init()) {
-        std::fprintf(stderr, "frame_bench: needs a 1920x1080 X display with GL\n");
+        std::fprintf(stderr, "frame_bench: needs a %dx%d X display with GL\n", SCREEN_WIDTH, SCREEN_HEIGHT);
         window_shutdown(&window_state);
         return 1;
     }

@@ -13,7 +13,7 @@ static void tracks_evaluate_show(benchmark::State& state) {
     for (auto _ : state) {
         tracks_evaluate(t);
         benchmark::DoNotOptimize(show_params);
-        t = (t + 16) % 240000;  // walk the show so every track state is visited
+        t = (t + 16) % SHOW_LENGTH_MS;  // walk the show so every track state is visited
     }
     state.SetLabel(std::to_string(track_count) + " tracks");
 }

@@ -3,10 +3,12 @@
 #pragma once
 #include <stdint.h>
 
+#include "timeline/script.h"
+
 enum {
     WAVE_HEADER_SIZE = 44,
-    WAVE_DATA_SIZE = 42336000,  // 240 s of 16-bit stereo at 44100 Hz
     MUSIC_FREQ = 44100,
+    WAVE_DATA_SIZE = SHOW_LENGTH_MS / 1000 * MUSIC_FREQ * 4,  // the whole show in 16-bit stereo
 };
 
 extern int32_t music_state;  // zero at load; 1 once the music plays

@@ -23,11 +23,11 @@ struct Picture {
 
 Picture read_picture() {
     Picture p;
-    p.rgba.resize(1920u * 1080u * 4u);
+    p.rgba.resize(SCREEN_WIDTH * SCREEN_HEIGHT * 4u);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, 1920, 1080, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
+    glReadPixels(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
     double sum = 0, sum2 = 0;
-    const size_t n = 1920u * 1080u;
+    const size_t n = SCREEN_WIDTH * SCREEN_HEIGHT;
     for (size_t i = 0; i < n; ++i) {
         const unsigned char* c = &p.rgba[i * 4];
         double y = 0.2126 * c[0] + 0.7152 * c[1] + 0.0722 * c[2];
@@ -97,7 +97,7 @@ TEST_P(ShowGlScene, FillsTheScreenWithAPicture) {
         double sum = 0, sum2 = 0;
         for (int y = y0; y < y0 + 540; y += 4) {
             for (int x = x0; x < x0 + 960; x += 4) {
-                const unsigned char* c = &p.rgba[(y * 1920u + x) * 4];
+                const unsigned char* c = &p.rgba[(y * SCREEN_WIDTH + x) * 4];
                 double l = 0.2126 * c[0] + 0.7152 * c[1] + 0.0722 * c[2];
                 sum += l;
                 sum2 += l * l;
@@ -143,8 +143,8 @@ TEST_F(ShowGl, LogoShowsOverTheLastScene) {
     size_t brighter = 0;
     for (int y = 400; y < 680; ++y) {
         for (int x = 360; x < 1560; ++x) {
-            const unsigned char* a = &with_logo.rgba[(y * 1920u + x) * 4];
-            const unsigned char* b = &without.rgba[(y * 1920u + x) * 4];
+            const unsigned char* a = &with_logo.rgba[(y * SCREEN_WIDTH + x) * 4];
+            const unsigned char* b = &without.rgba[(y * SCREEN_WIDTH + x) * 4];
             if (a[0] + a[1] + a[2] > b[0] + b[1] + b[2] + 150) ++brighter;
         }
     }
