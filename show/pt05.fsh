@@ -115,7 +115,7 @@ void main()
     vec3 glow = vec3(0.0);
     float t = 0.05;
     bool hitCrystal = false;
-    for (int i = 0; i < 80; i++) {
+    for (int i = 0; i < 64; i++) {
         vec3 pos = ro + rd * t;
         vec2 cell = cellOf(pos);
         float d = cluster(pos, cell);
@@ -141,10 +141,11 @@ void main()
         vec3 ld = normalize(vec3(-0.4, 0.8, 0.3));
         if (!hitCrystal) {
             // Floor: polished dark stone with pools of light under each cluster.
-            vec2 cell = cellOf(pos);
+            // Only the four cells nearest the point matter: a pool is down to 5% one cell away.
+            vec2 cell = floor(pos.xz / CELL - 0.5);
             vec3 pool = vec3(0.0);
-            for (int j = -1; j <= 1; j++) {
-                for (int i = -1; i <= 1; i++) {
+            for (int j = 0; j <= 1; j++) {
+                for (int i = 0; i <= 1; i++) {
                     vec2 c = cell + vec2(float(i), float(j));
                     if (abs(c.x) < 0.5) continue;
                     vec2 cp = (c + 0.5) * CELL;

@@ -10,6 +10,7 @@ const float WATER = 0.0;
 // The march finds the ground with the first four octaves (the shading adds the rest); they add
 // up to at most 1 + 1/2 + 1/4 + 1/8 before scaling.
 const int MARCH_OCTAVES = 4;
+const int SHADE_OCTAVES = 8;
 const float PEAK = 1.875 * 2.6 - 1.0 + 0.01;
 
 float hash21(vec2 p)
@@ -73,13 +74,21 @@ vec3 sky(vec3 rd, vec3 sun)
     float y = max(rd.y, 0.0);
     vec3 col = mix(vec3(1.1, 0.55, 0.3), vec3(0.15, 0.25, 0.55), pow(y, 0.45));
     float s = max(dot(rd, sun), 0.0);
-    col += vec3(1.0, 0.6, 0.3) * pow(s, 8.0) * 0.6;
+    float s2 = s * s, s4 = s2 * s2;  // whole powers by multiplying: pow costs a log and an exp
+    col += vec3(1.0, 0.6, 0.3) * (s4 * s4) * 0.6;
     col += vec3(6.0, 4.5, 2.5) * smoothstep(0.9985, 0.9993, s);
     // Thin streaks of high cloud.
     vec2 cp = rd.xz / max(rd.y, 0.05) * 1.5 + vec2(time * 0.02, 0.0);
     float cl = smoothstep(0.55, 0.9, noise(cp * vec2(0.6, 3.0)) * 0.7 + noise(cp * 2.5) * 0.3);
-    col = mix(col, vec3(1.2, 0.7, 0.5) * (0.6 + 0.6 * pow(s, 4.0)), cl * 0.6 * smoothstep(0.0, 0.15, rd.y));
+    col = mix(col, vec3(1.2, 0.7, 0.5) * (0.6 + 0.6 * s4), cl * 0.6 * smoothstep(0.0, 0.15, rd.y));
     return col;
+}
+
+float sun4(vec3 rd, vec3 sun)
+{
+    float s = max(dot(rd, sun), 0.0);
+    s *= s;
+    return s * s;
 }
 
 void main()
@@ -103,46 +112,58 @@ void main()
     float t = 0.1;
     float tmax = 70.0;
     bool hit = false;
-    for (int i = 0; i < 80; i++) {
+    // Long steps, and where one ends below the ground the crossing is placed between it and the
+    // step before, on the line through their heights.
+    float tPrev = t, hPrev = 1.0;
+    for (int i = 0; i < 64; i++) {
         vec3 pos = ro + rd * t;
         float h = pos.y - max(terrain(pos.xz, MARCH_OCTAVES), WATER);
+        if (h < 0.0) {
+            t = tPrev + (t - tPrev) * hPrev / (hPrev - h);
+            hit = true;
+            break;
+        }
         if (h < 0.002 * t) { hit = true; break; }
+        tPrev = t;
+        hPrev = h;
         // Above the highest the marched terrain can reach and climbing: it is sky from here on.
         if (pos.y > PEAK && rd.y >= 0.0) break;
-        t += max(h * 0.5, 0.013 * t);
+        t += max(h * 0.65, 0.013 * t);
         if (t > tmax) break;
     }
 
-    vec3 col;
+    // The sky is looked up once: seen directly, or mirrored in a lake. (Both sides of a branch
+    // cost alike on a software rasterizer, so the lookups are shared rather than branched.)
+    vec3 pos = ro + rd * t;
+    float th = terrain(pos.xz, SHADE_OCTAVES);
+    bool lake = hit && th < WATER + 0.003;
+    // Lake: sky reflection with a sun glint and ripples.
+    float rip = noise(pos.xz * 4.0 + vec2(lt * 0.5, 0.0)) - 0.5;
+    vec3 wn = normalize(vec3(rip * 0.08, 1.0, rip * 0.05));
+    vec3 skyc = sky(lake ? reflect(rd, wn) : rd, sun);
+
+    vec3 col = skyc;
+    if (lake) {
+        float fres = 0.05 + 0.95 * pow(1.0 - max(dot(wn, -rd), 0.0), 5.0);
+        col = mix(vec3(0.02, 0.05, 0.07), skyc, fres);
+    } else if (hit) {
+        float e = 0.01 + 0.0005 * t;
+        vec3 n = normalize(vec3(th - terrain(pos.xz + vec2(e, 0.0), SHADE_OCTAVES), e, th - terrain(pos.xz + vec2(0.0, e), SHADE_OCTAVES)));
+        float slope = n.y;
+        vec3 rock = mix(vec3(0.18, 0.13, 0.1), vec3(0.3, 0.25, 0.2), noise(pos.xz * 3.0));
+        vec3 grass = vec3(0.1, 0.16, 0.06);
+        vec3 alb = mix(rock, grass, smoothstep(0.75, 0.9, slope) * smoothstep(1.2, 0.4, th));
+        float snow = smoothstep(0.75, 0.95, slope) * smoothstep(0.7, 1.1, th + 0.2 * noise(pos.xz * 2.0));
+        alb = mix(alb, vec3(0.9, 0.92, 1.0), snow);
+        float dif = max(dot(n, sun), 0.0);
+        float amb = 0.5 + 0.5 * n.y;
+        col = alb * (vec3(2.2, 1.5, 1.0) * dif + vec3(0.25, 0.3, 0.45) * amb);
+    }
     if (hit) {
-        vec3 pos = ro + rd * t;
-        float th = terrain(pos.xz, 8);
-        if (th < WATER + 0.003) {
-            // Lake: sky reflection with a sun glint and ripples.
-            float rip = noise(pos.xz * 4.0 + vec2(lt * 0.5, 0.0)) - 0.5;
-            vec3 n = normalize(vec3(rip * 0.08, 1.0, rip * 0.05));
-            vec3 r = reflect(rd, n);
-            float fres = 0.05 + 0.95 * pow(1.0 - max(dot(n, -rd), 0.0), 5.0);
-            col = mix(vec3(0.02, 0.05, 0.07), sky(r, sun), fres);
-        } else {
-            float e = 0.01 + 0.0005 * t;
-            vec3 n = normalize(vec3(th - terrain(pos.xz + vec2(e, 0.0), 8), e, th - terrain(pos.xz + vec2(0.0, e), 8)));
-            float slope = n.y;
-            vec3 rock = mix(vec3(0.18, 0.13, 0.1), vec3(0.3, 0.25, 0.2), noise(pos.xz * 3.0));
-            vec3 grass = vec3(0.1, 0.16, 0.06);
-            vec3 alb = mix(rock, grass, smoothstep(0.75, 0.9, slope) * smoothstep(1.2, 0.4, th));
-            float snow = smoothstep(0.75, 0.95, slope) * smoothstep(0.7, 1.1, th + 0.2 * noise(pos.xz * 2.0));
-            alb = mix(alb, vec3(0.9, 0.92, 1.0), snow);
-            float dif = max(dot(n, sun), 0.0);
-            float amb = 0.5 + 0.5 * n.y;
-            col = alb * (vec3(2.2, 1.5, 1.0) * dif + vec3(0.25, 0.3, 0.45) * amb);
-        }
         // Haze towards the horizon, lit by the sun where the view faces it.
         float fog = 1.0 - exp(-t * 0.035);
-        vec3 fogc = mix(vec3(0.5, 0.45, 0.55), vec3(1.2, 0.7, 0.4), pow(max(dot(rd, sun), 0.0), 4.0));
+        vec3 fogc = mix(vec3(0.5, 0.45, 0.55), vec3(1.2, 0.7, 0.4), sun4(rd, sun));
         col = mix(col, fogc, fog);
-    } else {
-        col = sky(rd, sun);
     }
 
     gl_FragColor = vec4(col, 1.0);
