@@ -64,12 +64,6 @@ vec2 cellOf(vec3 p)
     return floor(p.xz / CELL);
 }
 
-float map(vec3 p)
-{
-    float d = cluster(p, cellOf(p));
-    return min(d, p.y - FLOOR);
-}
-
 vec3 cellColor(vec2 cell)
 {
     float h = hash21(cell + 5.1);
@@ -90,11 +84,32 @@ float pulse(vec2 cell)
     return ignite * (0.25 + 1.6 * w2 * w2 * wave + 0.15 * sin(time * 3.0 + hash21(cell) * 40.0));
 }
 
-vec3 normalAt(vec3 p)
+// The distance field around a point of `cell`, which the four normal samples share: its
+// cluster's placement is worked out once for all of them.
+float mapIn(vec3 p, vec2 cell)
+{
+    return min(cluster(p, cell), p.y - FLOOR);
+}
+
+vec3 normalAt(vec3 p, vec2 cell)
 {
     const vec2 e = vec2(0.002, -0.002);
-    return normalize(e.xyy * map(p + e.xyy) + e.yyx * map(p + e.yyx) +
-                     e.yxy * map(p + e.yxy) + e.xxx * map(p + e.xxx));
+    return normalize(e.xyy * mapIn(p + e.xyy, cell) + e.yyx * mapIn(p + e.yyx, cell) +
+                     e.yxy * mapIn(p + e.yxy, cell) + e.xxx * mapIn(p + e.xxx, cell));
+}
+
+// Whole powers by multiplying: pow costs a logarithm and an exponential.
+float pow5(float x)
+{
+    float x2 = x * x;
+    return x2 * x2 * x;
+}
+
+float pow8(float x)
+{
+    x *= x;
+    x *= x;
+    return x * x;
 }
 
 void main()
@@ -136,36 +151,37 @@ void main()
     vec3 col = fogCol;
     if (hitCrystal || tFloor < 40.0) {
         vec3 pos = ro + rd * t;
-        vec3 n = hitCrystal ? normalAt(pos) : vec3(0.0, 1.0, 0.0);
+        vec2 hitCell = cellOf(pos);
+        vec3 n = hitCrystal ? normalAt(pos, hitCell) : vec3(0.0, 1.0, 0.0);
         vec3 v = -rd;
         vec3 ld = normalize(vec3(-0.4, 0.8, 0.3));
-        if (!hitCrystal) {
-            // Floor: polished dark stone with pools of light under each cluster.
-            // Only the four cells nearest the point matter: a pool is down to 5% one cell away.
-            vec2 cell = floor(pos.xz / CELL - 0.5);
-            vec3 pool = vec3(0.0);
-            for (int j = 0; j <= 1; j++) {
-                for (int i = 0; i <= 1; i++) {
-                    vec2 c = cell + vec2(float(i), float(j));
-                    if (abs(c.x) < 0.5) continue;
-                    vec2 cp = (c + 0.5) * CELL;
-                    float r = length(pos.xz - cp);
-                    pool += cellColor(c) * pulse(c) * exp(-r * 2.2);
-                }
+        // Pools of light under the four cells nearest the point (a pool is down to 5% one cell
+        // away); the cell the point lies in is one of them, and its light is the crystal's too.
+        vec2 cell = floor(pos.xz / CELL - 0.5);
+        vec3 pool = vec3(0.0), e = vec3(0.0);
+        for (int j = 0; j <= 1; j++) {
+            for (int i = 0; i <= 1; i++) {
+                vec2 c = cell + vec2(float(i), float(j));
+                if (abs(c.x) < 0.5) continue;
+                vec3 light = cellColor(c) * pulse(c);
+                if (c == hitCell) e = light;
+                pool += light * exp(-length(pos.xz - (c + 0.5) * CELL) * 2.2);
             }
+        }
+        if (!hitCrystal) {
+            // Floor: polished dark stone.
             vec2 g = abs(fract(pos.xz * 0.5) - 0.5);
             float line = smoothstep(0.49, 0.5, max(g.x, g.y)) * exp(-t * 0.08);
-            float fres = pow(1.0 - max(rd.y * -1.0, 0.0), 5.0);
+            float fres = pow5(1.0 - max(rd.y * -1.0, 0.0));
             col = vec3(0.012, 0.014, 0.02) + pool * 0.45 + vec3(0.1, 0.2, 0.35) * line * 0.3 + fogCol * fres * 4.0;
         } else {
-            vec2 cell = cellOf(pos);
-            vec3 e = cellColor(cell) * pulse(cell);
             // Bands of light climbing through the crystal.
-            e *= 1.0 + 1.5 * pow(0.5 + 0.5 * sin((pos.y - FLOOR) * 7.0 - time * 2.5 + hash21(cell) * 6.28), 8.0);
+            e *= 1.0 + 1.5 * pow8(0.5 + 0.5 * sin((pos.y - FLOOR) * 7.0 - time * 2.5 + hash21(hitCell) * 6.28));
             float ndv = max(dot(n, v), 0.0);
-            float fres = pow(1.0 - ndv, 3.0);
+            float fres = (1.0 - ndv) * (1.0 - ndv) * (1.0 - ndv);
             float dif = max(dot(n, ld), 0.0);
-            float spe = pow(max(dot(reflect(-ld, n), v), 0.0), 40.0);
+            float s8 = pow8(max(dot(reflect(-ld, n), v), 0.0)), s16 = s8 * s8;
+            float spe = s16 * s16 * s8;
             // Brighter towards the base: the light seems to come from inside the ground.
             float inner = exp(-(pos.y - FLOOR) * 0.9);
             col = e * (0.25 + 0.9 * fres + 0.6 * inner) + vec3(0.06, 0.08, 0.12) * dif + vec3(0.9) * spe * 0.6;

@@ -11,7 +11,6 @@ struct ProgramSet {
 };
 
 enum {
-    PROGRAM_COUNT = 10,
     SHOW_SCRIPT_TRACKS = 71,
     SHOW_LENGTH_MS = 240000,  // the frame loop ends once more than this has elapsed
     SCREEN_WIDTH = 1920,      // the window, the drawable and both float targets
