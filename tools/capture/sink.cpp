@@ -66,6 +66,9 @@ static bool encode(Sink& s, Encoder& e, AVFrame* frame, std::string& error) {
         r = avcodec_receive_packet(e.codec, s.packet);
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
         if (r < 0) return fail(error, std::string("cannot encode ") + e.codec->codec->name, r);
+        // Every frame lasts one tick; without it the muxer guesses the last frame's length as
+        // zero and the track's edit list ends before it.
+        if (s.packet->duration == 0 && e.codec->codec_type == AVMEDIA_TYPE_VIDEO) s.packet->duration = 1;
         av_packet_rescale_ts(s.packet, e.codec->time_base, e.stream->time_base);
         s.packet->stream_index = e.stream->index;
         r = av_interleaved_write_frame(s.format, s.packet);
@@ -127,6 +130,7 @@ static bool open_video_file(Sink& s, std::string& error) {
         av_dict_set(&vopt, "crf", std::to_string(o.crf).c_str(), 0);
     }
     if (!start_encoder(s, s.video, &vopt, error)) return false;
+    s.video.stream->avg_frame_rate = v->framerate;
     s.scale = sws_getContext(o.width, o.height, source, o.width, o.height, v->pix_fmt, SWS_BILINEAR | SWS_ACCURATE_RND,
                              nullptr, nullptr, nullptr);
     if (!s.scale) return fail(error, "cannot set up the pixel conversion");
