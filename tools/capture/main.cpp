@@ -198,10 +198,12 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, on_signal);
     std::signal(SIGTERM, on_signal);
 
-    // A bar redrawn in place on a terminal; a plain line every tenth of the way otherwise.
+    // A bar redrawn in place on a terminal; otherwise a plain line every tenth of the way, and at
+    // least every half minute.
     const bool tty = isatty(STDOUT_FILENO);
     const auto started = std::chrono::steady_clock::now();
     int64_t last_tenth = -1;
+    double last_line = 0;
     CaptureProgress progress;
     progress.stop = reinterpret_cast<const volatile int*>(&interrupted);
     progress.report = [&](int64_t done, int64_t total) {
@@ -215,8 +217,9 @@ int main(int argc, char** argv) {
                         std::string(width - filled, '.').c_str(), (long long)done, (long long)total, rate,
                         clock_text(elapsed).c_str(), clock_text(eta).c_str());
             if (done == total) std::printf("\n");
-        } else if (done * 10 / total != last_tenth) {
+        } else if (done * 10 / total != last_tenth || elapsed - last_line >= 30) {
             last_tenth = done * 10 / total;
+            last_line = elapsed;
             std::printf("%lld/%lld frames  %.2f fps  elapsed %s  ETA %s\n", (long long)done, (long long)total, rate,
                         clock_text(elapsed).c_str(), clock_text(eta).c_str());
         }
