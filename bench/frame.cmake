@@ -6,3 +6,8 @@ target_include_directories(frame_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 # Frame time of each scene of the bundled show; run it from build/show (it reads the show's files).
 add_executable(scene_bench scene_bench.cpp)
 target_link_libraries(scene_bench PRIVATE oruvane_runner)
+
+# Capture throughput against render-only, side by side; headless. capture_bench [SHOW_DIR [FRAMES [ROUNDS [FROM]]]]
+add_executable(capture_bench capture_bench.cpp)
+target_link_libraries(capture_bench PRIVATE oruvane_capture oruvane_load oruvane_audio oruvane_headless)
+target_include_directories(capture_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)

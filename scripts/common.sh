@@ -1,9 +1,13 @@
 # Shared by run.sh and test.sh: installs missing Debian packages and builds the tree.
 
 # Debian packages the build, the show and the tests need. xfonts-base: SDL's message box draws
-# with core X fonts and cannot show itself without them.
+# with core X fonts and cannot show itself without them. The capture tool draws through EGL
+# (libegl-mesa0 is Mesa's EGL driver) and encodes with FFmpeg's libraries (H.264 through libx264,
+# which libavcodec59 depends on); its arguments are parsed with CLI11.
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
-  libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev"
+  libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
+  libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  libcli11-dev"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
 
 # ensure_packages PKG...: installs whichever of PKG are missing, as root or through sudo.

@@ -2,11 +2,13 @@
 #include "audio/music.h"
 
 #include "platform/audio.h"
+#include "platform/audio_decode.h"
 
 int32_t music_state;
 unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];
 
 static const char MUSIC_FILE[] = "vae5.wav";
+static const uint32_t MUSIC_MODULE_FLAGS = AUDIO_MUSIC_RAMP | AUDIO_MUSIC_LOOP;
 
 void music_start() {
     if (music_state != 0) return;
@@ -14,11 +16,15 @@ void music_start() {
     // Whatever sampled format libsndfile reads goes first; anything else is tried as a tracker module.
     uint32_t handle = audio_stream_create_file(0, MUSIC_FILE, 0, 0, 0);
     if (handle == 0)
-        handle = audio_music_load(0, MUSIC_FILE, 0, 0, AUDIO_MUSIC_RAMP | AUDIO_MUSIC_LOOP, MUSIC_FREQ);
+        handle = audio_music_load(0, MUSIC_FILE, 0, 0, MUSIC_MODULE_FLAGS, MUSIC_FREQ);
     if (handle == 0) return;
     audio_channel_play(handle, 1);
     audio_start();
     music_state = 1;
+}
+
+int music_decoder_open(AudioDecoder* d) {
+    return decoder_open_stream(d, 0, MUSIC_FILE, 0, 0) || decoder_open_module(d, 0, MUSIC_FILE, 0, 0, MUSIC_MODULE_FLAGS);
 }
 
 static void put_tag(unsigned char* p, const char* tag) {

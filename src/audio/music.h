@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include "timeline/script.h"
+struct AudioDecoder;
 
 enum {
     WAVE_HEADER_SIZE = 44,
@@ -17,6 +18,10 @@ extern unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];  // zero at 
 // Plays "vae5.wav" from the current directory, as a stream or else as a looping module. Does
 // nothing once music_state is 1; every failure is silent and leaves music_state 0.
 void music_start();
+// Opens the music as music_start plays it (the same file, stream or else looping module) into a
+// decoder with no device behind it, at its start, for rendering offline. Returns 1, or 0 with `d`
+// empty when there is no music.
+int music_decoder_open(AudioDecoder* d);
 // Writes the 44-byte PCM WAVE header describing WAVE_DATA_SIZE bytes of 44100 Hz 16-bit stereo.
 void wave_write_header(unsigned char* buffer);
 // Writes the header into WaveBuffer and hands it to the wave player; nonzero once it plays.

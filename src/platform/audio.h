@@ -25,6 +25,12 @@ uint32_t audio_stream_create_file(int from_memory, const char* file, uint64_t of
 uint32_t audio_music_load(int from_memory, const char* file, uint64_t offset, uint32_t length, uint32_t flags, uint32_t freq);
 // Starts a loaded channel; from its beginning when `restart` is nonzero or it had ended. Nonzero ok.
 int audio_channel_play(uint32_t handle, int restart);
+// Moves a loaded channel to `ms` from the start of its sound (rounded to the nearest frame),
+// playing or not; a later play without restart goes on from there. Past the end it has ended. Nonzero ok.
+int audio_channel_seek(uint32_t handle, uint32_t ms);
+// Holds a playing channel where it stands (paused nonzero), or lets it go on from there (0; an
+// ended or never-played channel stays silent until played or moved). Nonzero ok.
+int audio_channel_pause(uint32_t handle, int paused);
 // Makes sure the device is running. Nonzero when there is a device.
 int audio_start();
 

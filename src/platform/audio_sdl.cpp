@@ -1,54 +1,23 @@
-// Sound output over SDL2: libsndfile streams and libopenmpt modules decoded in the audio callback,
+// Sound output over SDL2: streams and modules (audio_decode.cpp) decoded in the audio callback,
 // plus the in-memory wave, all mixed into one device so that every sound lands on the same output.
 #include "platform/audio.h"
 
 #include <SDL.h>
-#include <libopenmpt/libopenmpt.h>
-#include <sndfile.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/types.h>
+
+#include "platform/audio_decode.h"
 
 enum {
-    KIND_FREE = 0,
-    KIND_STREAM = 1,
-    KIND_MODULE = 2,
     DEVICE_FRAMES = 1024,           // ~23 ms per callback: low enough latency, cheap enough to keep up
     MIX_FRAMES = 512,               // the callback mixes in slices of this size whatever SDL asks for
-    DECODE_FRAMES = 1024,           // file frames read from a stream at a time
     WAVE_IMAGE_HEADER = 44,
     WAVE_START_TIMEOUT_MS = 2000,
 };
-static const int64_t MODULE_MAX_BYTES = 64 << 20;  // bigger is no module worth loading into memory
-
-// A window onto a file or a memory block, seen by the decoders as a whole file.
-struct AudioSource {
-    FILE* file;                    // null for a memory window
-    const unsigned char* memory;   // null for a file window
-    int64_t base;                  // window start in the file
-    int64_t size;
-    int64_t pos;                   // read position within the window
-    int64_t file_at;               // where the FILE* stands, -1 unknown: saves a seek per read
-};
 
 struct AudioChannel {
-    int32_t kind;
     int32_t playing;
-    int32_t ended;                 // set when the sound ran out, and before the first play
-    AudioSource source;            // streams only: read from while playing
-    SNDFILE* sound;
-    int32_t file_channels;
-    int32_t decoded;               // frames in this channel's decode buffer
-    int32_t used;                  // of those, frames already taken
-    int32_t at_end;                // the decoder has nothing more
-    double step;                   // file frames per output frame
-    double phase;                  // output position between prev and next, 0..1
-    float prev[2];
-    float next[2];
-    int32_t prev_valid;            // prev is a real frame (not past the end)
-    int32_t next_valid;
-    openmpt_module* module;
+    int32_t ended;                 // set when the sound ran out, and before the first play or seek
+    AudioDecoder decoder;          // kind AUDIO_DECODER_NONE: the channel is free
 };
 
 struct WaveOut {
@@ -68,144 +37,9 @@ struct AudioState {
 };
 
 static AudioState audio;
-static float decode_buffer[AUDIO_CHANNELS][DECODE_FRAMES * AUDIO_FILE_CHANNELS];
 static float mix_buffer[MIX_FRAMES * 2];
-static float module_buffer[MIX_FRAMES * 2];
-
-// ---- sources ---------------------------------------------------------------------------------
-
-static int source_open(AudioSource& s, int from_memory, const char* file, uint64_t offset, uint64_t length) {
-    s = AudioSource{};
-    s.file_at = -1;
-    if (!file) return 0;
-    if (from_memory) {
-        if (length == 0 || length > (uint64_t)INT64_MAX) return 0;  // a memory block has no end to find
-        s.memory = (const unsigned char*)file + offset;
-        s.size = (int64_t)length;
-        return 1;
-    }
-    FILE* f = fopen(file, "rb");
-    if (!f) return 0;
-    off_t end = -1;
-    if (fseeko(f, 0, SEEK_END) == 0) end = ftello(f);
-    if (end < 0 || offset > (uint64_t)end) {
-        fclose(f);
-        return 0;
-    }
-    uint64_t avail = (uint64_t)end - offset;
-    s.file = f;
-    s.base = (int64_t)offset;
-    s.size = (int64_t)(length != 0 && length < avail ? length : avail);
-    return 1;
-}
-
-static void source_close(AudioSource& s) {
-    if (s.file) fclose(s.file);
-    s = AudioSource{};
-}
-
-static sf_count_t source_length(void* user) { return ((AudioSource*)user)->size; }
-
-static sf_count_t source_seek(sf_count_t offset, int whence, void* user) {
-    AudioSource* s = (AudioSource*)user;
-    sf_count_t to = offset;
-    if (whence == SEEK_CUR) to = s->pos + offset;
-    else if (whence == SEEK_END) to = s->size + offset;
-    if (to < 0) return -1;
-    s->pos = to;
-    return to;
-}
-
-static sf_count_t source_read(void* into, sf_count_t count, void* user) {
-    AudioSource* s = (AudioSource*)user;
-    if (count <= 0 || s->pos >= s->size) return 0;
-    if (count > s->size - s->pos) count = s->size - s->pos;
-    if (s->memory) {
-        memcpy(into, s->memory + s->pos, (size_t)count);
-    } else {
-        int64_t at = s->base + s->pos;
-        if (s->file_at != at && fseeko(s->file, (off_t)at, SEEK_SET) != 0) {
-            s->file_at = -1;
-            return 0;
-        }
-        count = (sf_count_t)fread(into, 1, (size_t)count, s->file);
-        s->file_at = at + count;
-    }
-    s->pos += count;
-    return count;
-}
-
-static sf_count_t source_write(const void*, sf_count_t, void*) { return 0; }
-
-static sf_count_t source_tell(void* user) { return ((AudioSource*)user)->pos; }
-
-static SF_VIRTUAL_IO source_io = {source_length, source_seek, source_read, source_write, source_tell};
 
 // ---- mixing (audio thread) -------------------------------------------------------------------
-
-// The next file frame as a stereo pair: mono on both sides, extra channels dropped. 0 at the end.
-static int stream_next_frame(int index, float* frame) {
-    AudioChannel& c = audio.channel[index];
-    if (c.used >= c.decoded) {
-        if (c.at_end) return 0;
-        sf_count_t got = sf_readf_float(c.sound, decode_buffer[index], DECODE_FRAMES);
-        if (got <= 0) {
-            c.at_end = 1;
-            return 0;
-        }
-        c.decoded = (int32_t)got;
-        c.used = 0;
-    }
-    const float* f = decode_buffer[index] + (size_t)c.used * (size_t)c.file_channels;
-    frame[0] = f[0];
-    frame[1] = c.file_channels > 1 ? f[1] : f[0];
-    ++c.used;
-    return 1;
-}
-
-static void stream_prime(int index) {
-    AudioChannel& c = audio.channel[index];
-    c.prev_valid = stream_next_frame(index, c.prev);
-    if (!c.prev_valid) c.prev[0] = c.prev[1] = 0.0f;
-    c.next_valid = stream_next_frame(index, c.next);
-    if (!c.next_valid) c.next[0] = c.next[1] = 0.0f;
-    c.phase = 0.0;
-}
-
-// Linear interpolation between neighbouring file frames; at equal rates phase stays 0 and the
-// file's samples pass through untouched.
-static void mix_stream(int index, float* mix, int frames) {
-    AudioChannel& c = audio.channel[index];
-    for (int i = 0; i < frames; ++i) {
-        if (!c.prev_valid) {
-            c.playing = 0;
-            c.ended = 1;
-            return;
-        }
-        float t = (float)c.phase;
-        mix[2 * i] += c.prev[0] + (c.next[0] - c.prev[0]) * t;
-        mix[2 * i + 1] += c.prev[1] + (c.next[1] - c.prev[1]) * t;
-        c.phase += c.step;
-        while (c.phase >= 1.0 && c.prev_valid) {
-            c.phase -= 1.0;
-            c.prev[0] = c.next[0];
-            c.prev[1] = c.next[1];
-            c.prev_valid = c.next_valid;
-            c.next_valid = c.next_valid && stream_next_frame(index, c.next);
-            if (!c.next_valid) c.next[0] = c.next[1] = 0.0f;
-        }
-    }
-}
-
-static void mix_module(int index, float* mix, int frames) {
-    AudioChannel& c = audio.channel[index];
-    size_t got = openmpt_module_read_interleaved_float_stereo(c.module, AUDIO_RATE, (size_t)frames, module_buffer);
-    for (size_t i = 0; i < got * 2; ++i) mix[i] += module_buffer[i];
-    if (got < (size_t)frames) {
-        c.playing = 0;
-        c.ended = 1;
-    }
-}
 
 static void mix_wave(float* mix, int frames) {
     WaveOut& w = audio.wave;
@@ -227,17 +61,15 @@ static void audio_callback(void*, Uint8* stream, int len) {
         int n = frames < MIX_FRAMES ? frames : MIX_FRAMES;
         memset(mix_buffer, 0, sizeof(float) * 2 * (size_t)n);
         for (int k = 0; k < AUDIO_CHANNELS; ++k) {
-            if (!audio.channel[k].playing) continue;
-            if (audio.channel[k].kind == KIND_STREAM) mix_stream(k, mix_buffer, n);
-            else mix_module(k, mix_buffer, n);
+            AudioChannel& c = audio.channel[k];
+            if (!c.playing) continue;
+            if (decoder_mix(&c.decoder, mix_buffer, n) < n) {
+                c.playing = 0;
+                c.ended = 1;
+            }
         }
         mix_wave(mix_buffer, n);
-        // Scaled by 32768 (as libsndfile normalises 16-bit data) so 16-bit files come out bit-exact.
-        for (int i = 0; i < 2 * n; ++i) {
-            float v = mix_buffer[i] * 32768.0f;
-            v = v < -32768.0f ? -32768.0f : v > 32767.0f ? 32767.0f : v;
-            out[i] = (Sint16)(v < 0 ? v - 0.5f : v + 0.5f);
-        }
+        audio_mix_to_s16(mix_buffer, out, 2 * n);
         out += 2 * n;
         frames -= n;
     }
@@ -276,12 +108,12 @@ static int device_open(int device) {
 
 static int channel_from_handle(uint32_t handle) {
     if (handle == 0 || handle > AUDIO_CHANNELS) return -1;
-    return audio.channel[handle - 1].kind == KIND_FREE ? -1 : (int)handle - 1;
+    return audio.channel[handle - 1].decoder.kind == AUDIO_DECODER_NONE ? -1 : (int)handle - 1;
 }
 
 static int channel_free() {
     for (int k = 0; k < AUDIO_CHANNELS; ++k)
-        if (audio.channel[k].kind == KIND_FREE) return k;
+        if (audio.channel[k].decoder.kind == AUDIO_DECODER_NONE) return k;
     return -1;
 }
 
@@ -301,20 +133,8 @@ uint32_t audio_stream_create_file(int from_memory, const char* file, uint64_t of
     // A free channel is never looked at by the callback, so it is filled without the lock.
     AudioChannel& c = audio.channel[index];
     c = AudioChannel{};
-    if (!source_open(c.source, from_memory, file, offset, length)) return 0;
-    SF_INFO info;
-    memset(&info, 0, sizeof info);
-    SNDFILE* sound = sf_open_virtual(&source_io, SFM_READ, &info, &c.source);
-    if (!sound || info.channels < 1 || info.channels > AUDIO_FILE_CHANNELS || info.samplerate <= 0) {
-        if (sound) sf_close(sound);
-        source_close(c.source);
-        return 0;
-    }
-    c.sound = sound;
-    c.file_channels = info.channels;
-    c.step = (double)info.samplerate / AUDIO_RATE;
+    if (!decoder_open_stream(&c.decoder, from_memory, file, offset, length)) return 0;
     c.ended = 1;
-    c.kind = KIND_STREAM;
     return (uint32_t)index + 1;
 }
 
@@ -322,28 +142,10 @@ uint32_t audio_music_load(int from_memory, const char* file, uint64_t offset, ui
     if (!audio.ready) return 0;
     int index = channel_free();
     if (index < 0) return 0;
-    AudioSource source;
-    if (!source_open(source, from_memory, file, offset, length)) return 0;
-    openmpt_module* module = nullptr;
-    if (source.size > 0 && source.size <= MODULE_MAX_BYTES) {
-        // libopenmpt wants the whole module at once; it keeps its own copy, so ours goes straight back.
-        void* bytes = malloc((size_t)source.size);
-        if (bytes && source_read(bytes, source.size, &source) == source.size)
-            module = openmpt_module_create_from_memory2(bytes, (size_t)source.size, openmpt_log_func_silent, nullptr,
-                                                        openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
-        free(bytes);
-    }
-    source_close(source);
-    if (!module) return 0;
-    openmpt_module_set_repeat_count(module, (flags & AUDIO_MUSIC_LOOP) ? -1 : 0);
-    openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 2);  // linear
-    openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
-                                    (flags & AUDIO_MUSIC_RAMP) ? -1 : 0);  // -1: libopenmpt's usual ramp
     AudioChannel& c = audio.channel[index];
     c = AudioChannel{};
-    c.module = module;
+    if (!decoder_open_module(&c.decoder, from_memory, file, offset, length, flags)) return 0;
     c.ended = 1;
-    c.kind = KIND_MODULE;
     return (uint32_t)index + 1;
 }
 
@@ -353,17 +155,33 @@ int audio_channel_play(uint32_t handle, int restart) {
     AudioChannel& c = audio.channel[index];
     SDL_LockAudioDevice(audio.device);
     if (restart || c.ended) {
-        if (c.kind == KIND_STREAM) {
-            sf_seek(c.sound, 0, SEEK_SET);
-            c.decoded = c.used = 0;
-            c.at_end = 0;
-            stream_prime(index);
-        } else {
-            openmpt_module_set_position_seconds(c.module, 0.0);
-        }
+        decoder_seek(&c.decoder, 0);
         c.ended = 0;
     }
     c.playing = 1;
+    SDL_UnlockAudioDevice(audio.device);
+    return 1;
+}
+
+int audio_channel_seek(uint32_t handle, uint32_t ms) {
+    int index = channel_from_handle(handle);
+    if (index < 0 || !audio.device) return 0;
+    AudioChannel& c = audio.channel[index];
+    int64_t frame = ((int64_t)ms * AUDIO_RATE + 500) / 1000;
+    SDL_LockAudioDevice(audio.device);
+    decoder_seek(&c.decoder, frame);
+    c.ended = c.decoder.at_end;
+    if (c.ended) c.playing = 0;
+    SDL_UnlockAudioDevice(audio.device);
+    return 1;
+}
+
+int audio_channel_pause(uint32_t handle, int paused) {
+    int index = channel_from_handle(handle);
+    if (index < 0 || !audio.device) return 0;
+    AudioChannel& c = audio.channel[index];
+    SDL_LockAudioDevice(audio.device);
+    c.playing = !paused && !c.ended;
     SDL_UnlockAudioDevice(audio.device);
     return 1;
 }

@@ -48,14 +48,24 @@ void* plat_gl_context_create(void* window);
 // Makes the context current on the window (both null: releases the current context).
 int plat_gl_make_current(void* window, void* context);
 void plat_gl_context_delete(void* context);
-// Address of a GL entry point. Non-null does not prove the driver offers it.
+// Address of a GL entry point, from the GL backend in use. Non-null does not prove the driver offers it.
 void* plat_gl_proc_address(const char* name);
+
+// A GL backend other than the window's (the headless one) that takes over entry-point lookup
+// and presenting while its context is current.
+struct PlatGlBackend {
+    void* (*proc_address)(const char* name);
+    void (*present)();  // shows (or finishes) what was drawn into the default framebuffer
+};
+// Routes plat_gl_proc_address and present_and_yield through `backend`; null returns them to the window.
+void plat_gl_backend_use(const PlatGlBackend* backend);
 // Holds off the screen saver and monitor power-down while the video subsystem is up.
 void plat_screensaver_inhibit();
 
 // Swaps the buffers of the window.
 void plat_swap(void* window);
-// Swaps the buffers of the window whose context is current, then sleeps 1 ms: used while loading.
+// Swaps the buffers of the window whose context is current (or presents through the backend in
+// use), then sleeps 1 ms: used while loading.
 void present_and_yield();
 void plat_sleep_ms(uint32_t ms);
 // Millisecond tick count, 32 bits, wrapping about every 49.7 days.

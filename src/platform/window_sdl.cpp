@@ -11,6 +11,7 @@ struct PlatState {
     int mode_selected;
     SDL_DisplayMode mode;
     Uint32 quit_event;  // registered SDL event type of our quit requests; 0 until registered
+    const PlatGlBackend* gl_backend;  // null: the SDL window's context
 };
 
 static PlatState plat;
@@ -111,7 +112,12 @@ int plat_gl_make_current(void* window, void* context) {
 
 void plat_gl_context_delete(void* context) { SDL_GL_DeleteContext((SDL_GLContext)context); }
 
-void* plat_gl_proc_address(const char* name) { return SDL_GL_GetProcAddress(name); }
+void* plat_gl_proc_address(const char* name) {
+    if (plat.gl_backend) return plat.gl_backend->proc_address(name);
+    return SDL_GL_GetProcAddress(name);
+}
+
+void plat_gl_backend_use(const PlatGlBackend* backend) { plat.gl_backend = backend; }
 
 void plat_screensaver_inhibit() {
     if (plat.video_up) SDL_DisableScreenSaver();
@@ -120,8 +126,11 @@ void plat_screensaver_inhibit() {
 void plat_swap(void* window) { SDL_GL_SwapWindow((SDL_Window*)window); }
 
 void present_and_yield() {
-    SDL_Window* w = SDL_GL_GetCurrentWindow();
-    if (w) SDL_GL_SwapWindow(w);
+    if (plat.gl_backend) {
+        plat.gl_backend->present();
+    } else if (SDL_Window* w = SDL_GL_GetCurrentWindow()) {
+        SDL_GL_SwapWindow(w);
+    }
     SDL_Delay(1);
 }
 

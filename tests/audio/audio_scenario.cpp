@@ -52,6 +52,20 @@ int main(int argc, char** argv) {
         printf("module=%u\n", audio_music_load(0, "vae5.wav", 0, 0, AUDIO_MUSIC_LOOP | AUDIO_MUSIC_RAMP, 44100));
         return 0;
     }
+    if (scenario == "seek_pause") {
+        // Played from half a second in, held for a while, then let go on.
+        printf("init=%d\n", audio_init(-1, 44100, 0));
+        uint32_t handle = audio_stream_create_file(0, "vae5.wav", 0, 0, 0);
+        printf("seek=%d\n", audio_channel_seek(handle, 500));
+        printf("play=%d\n", audio_channel_play(handle, 0));
+        sleep_ms(400);
+        printf("pause=%d\n", audio_channel_pause(handle, 1));
+        sleep_ms(300);
+        printf("resume=%d\n", audio_channel_pause(handle, 0));
+        printf("seek_unloaded=%d\n", audio_channel_seek(handle + 1, 0));
+        sleep_ms(ms);
+        return 0;
+    }
     if (scenario == "wave_tone") {
         // A short tone that ends by itself, a gap, then a long one cut short by the stop call.
         std::vector<unsigned char> shorter = tone_image(0.4), longer = tone_image(5.0);

@@ -300,3 +300,25 @@ TEST(WavePlayer, PlaysItsLengthAndStopsOnRequest) {
     EXPECT_NEAR(rms(run, 1, runs[0].first, runs[0].first + runs[0].second), 0.25 / std::sqrt(2.0), 0.005);
     EXPECT_NEAR((double)runs[1].second / RATE, 0.4, 0.15) << "the long wave, cut by the stop";
 }
+
+TEST(ChannelControl, SeekSetsWherePlayStartsAndPauseHoldsThePlace) {
+    ScratchDir dir;
+    std::vector<int16_t> file = write_sound("vae5.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 1.5, stereo_tone);
+    Heard run = run_scenario("disk", "seek_pause", 1200);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.said["seek"], 1);
+    EXPECT_EQ(run.said["play"], 1);
+    EXPECT_EQ(run.said["pause"], 1);
+    EXPECT_EQ(run.said["resume"], 1);
+    EXPECT_EQ(run.said["seek_unloaded"], 0);
+    std::vector<std::pair<size_t, size_t>> runs = sounding_runs(run);
+    ASSERT_EQ(runs.size(), 2u) << "played, held, then played on";
+    EXPECT_NEAR((double)(runs[1].first - runs[0].first - runs[0].second) / RATE, 0.3, 0.1);
+    // Together the two runs are the file from 0.5 s to its end, sample for sample.
+    size_t at = frames_of(0.5), mismatches = 0;
+    EXPECT_EQ(runs[0].second + runs[1].second, file.size() / 2 - at);
+    for (const auto& r : runs)
+        for (size_t f = 0; f < r.second && at < file.size() / 2; ++f, ++at)
+            for (int c = 0; c < 2; ++c) mismatches += run.at(r.first + f, c) != file[2 * at + c];
+    EXPECT_EQ(mismatches, 0u);
+}

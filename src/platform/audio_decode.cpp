@@ -1,0 +1,246 @@
+// Stream and module decoding at the output rate, with no device: libsndfile streams resampled by
+// linear interpolation, libopenmpt modules rendered directly, and the 16-bit conversion of a mix.
+#include "platform/audio_decode.h"
+
+#include <libopenmpt/libopenmpt.h>
+#include <math.h>
+#include <sndfile.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+
+static const int64_t MODULE_MAX_BYTES = 64 << 20;  // bigger is no module worth loading into memory
+
+// ---- sources ---------------------------------------------------------------------------------
+
+static int source_open(AudioSource& s, int from_memory, const char* file, uint64_t offset, uint64_t length) {
+    s = AudioSource{};
+    s.file_at = -1;
+    if (!file) return 0;
+    if (from_memory) {
+        if (length == 0 || length > (uint64_t)INT64_MAX) return 0;  // a memory block has no end to find
+        s.memory = (const unsigned char*)file + offset;
+        s.size = (int64_t)length;
+        return 1;
+    }
+    FILE* f = fopen(file, "rb");
+    if (!f) return 0;
+    off_t end = -1;
+    if (fseeko(f, 0, SEEK_END) == 0) end = ftello(f);
+    if (end < 0 || offset > (uint64_t)end) {
+        fclose(f);
+        return 0;
+    }
+    uint64_t avail = (uint64_t)end - offset;
+    s.file = f;
+    s.base = (int64_t)offset;
+    s.size = (int64_t)(length != 0 && length < avail ? length : avail);
+    return 1;
+}
+
+static void source_close(AudioSource& s) {
+    if (s.file) fclose((FILE*)s.file);
+    s = AudioSource{};
+}
+
+static sf_count_t source_length(void* user) { return ((AudioSource*)user)->size; }
+
+static sf_count_t source_seek(sf_count_t offset, int whence, void* user) {
+    AudioSource* s = (AudioSource*)user;
+    sf_count_t to = offset;
+    if (whence == SEEK_CUR) to = s->pos + offset;
+    else if (whence == SEEK_END) to = s->size + offset;
+    if (to < 0) return -1;
+    s->pos = to;
+    return to;
+}
+
+static sf_count_t source_read(void* into, sf_count_t count, void* user) {
+    AudioSource* s = (AudioSource*)user;
+    if (count <= 0 || s->pos >= s->size) return 0;
+    if (count > s->size - s->pos) count = s->size - s->pos;
+    if (s->memory) {
+        memcpy(into, s->memory + s->pos, (size_t)count);
+    } else {
+        FILE* f = (FILE*)s->file;
+        int64_t at = s->base + s->pos;
+        if (s->file_at != at && fseeko(f, (off_t)at, SEEK_SET) != 0) {
+            s->file_at = -1;
+            return 0;
+        }
+        count = (sf_count_t)fread(into, 1, (size_t)count, f);
+        s->file_at = at + count;
+    }
+    s->pos += count;
+    return count;
+}
+
+static sf_count_t source_write(const void*, sf_count_t, void*) { return 0; }
+
+static sf_count_t source_tell(void* user) { return ((AudioSource*)user)->pos; }
+
+static SF_VIRTUAL_IO source_io = {source_length, source_seek, source_read, source_write, source_tell};
+
+// ---- streams ---------------------------------------------------------------------------------
+
+// The next file frame as a stereo pair: mono on both sides, extra channels dropped. 0 at the end.
+static int stream_next_frame(AudioDecoder& d, float* frame) {
+    if (d.used >= d.decoded) {
+        if (d.file_done) return 0;
+        sf_count_t got = sf_readf_float(d.sound, d.buffer, AUDIO_DECODE_FRAMES);
+        if (got <= 0) {
+            d.file_done = 1;
+            return 0;
+        }
+        d.decoded = (int32_t)got;
+        d.used = 0;
+    }
+    const float* f = d.buffer + (size_t)d.used * (size_t)d.file_channels;
+    frame[0] = f[0];
+    frame[1] = d.file_channels > 1 ? f[1] : f[0];
+    ++d.used;
+    return 1;
+}
+
+// Starts decoding at file frame `at`, `phase` of the way towards the frame after it.
+static void stream_restart(AudioDecoder& d, sf_count_t at, double phase) {
+    d.decoded = d.used = 0;
+    d.file_done = sf_seek(d.sound, at, SEEK_SET) < 0;
+    d.prev_valid = stream_next_frame(d, d.prev);
+    if (!d.prev_valid) d.prev[0] = d.prev[1] = 0.0f;
+    d.next_valid = stream_next_frame(d, d.next);
+    if (!d.next_valid) d.next[0] = d.next[1] = 0.0f;
+    d.phase = phase;
+    d.at_end = !d.prev_valid;
+}
+
+// Linear interpolation between neighbouring file frames; at equal rates phase stays 0 and the
+// file's samples pass through untouched.
+static int stream_mix(AudioDecoder& d, float* mix, int frames) {
+    for (int i = 0; i < frames; ++i) {
+        if (!d.prev_valid) {
+            d.at_end = 1;
+            return i;
+        }
+        float t = (float)d.phase;
+        mix[2 * i] += d.prev[0] + (d.next[0] - d.prev[0]) * t;
+        mix[2 * i + 1] += d.prev[1] + (d.next[1] - d.prev[1]) * t;
+        d.phase += d.step;
+        while (d.phase >= 1.0 && d.prev_valid) {
+            d.phase -= 1.0;
+            d.prev[0] = d.next[0];
+            d.prev[1] = d.next[1];
+            d.prev_valid = d.next_valid;
+            d.next_valid = d.next_valid && stream_next_frame(d, d.next);
+            if (!d.next_valid) d.next[0] = d.next[1] = 0.0f;
+        }
+    }
+    return frames;
+}
+
+int decoder_open_stream(AudioDecoder* d, int from_memory, const char* file, uint64_t offset, uint64_t length) {
+    *d = AudioDecoder{};
+    if (!source_open(d->source, from_memory, file, offset, length)) return 0;
+    SF_INFO info;
+    memset(&info, 0, sizeof info);
+    SNDFILE* sound = sf_open_virtual(&source_io, SFM_READ, &info, &d->source);
+    if (!sound || info.channels < 1 || info.channels > AUDIO_FILE_CHANNELS || info.samplerate <= 0) {
+        if (sound) sf_close(sound);
+        source_close(d->source);
+        return 0;
+    }
+    d->sound = sound;
+    d->file_channels = info.channels;
+    d->step = (double)info.samplerate / AUDIO_RATE;
+    d->kind = AUDIO_DECODER_STREAM;
+    stream_restart(*d, 0, 0.0);
+    return 1;
+}
+
+// ---- modules ---------------------------------------------------------------------------------
+
+int decoder_open_module(AudioDecoder* d, int from_memory, const char* file, uint64_t offset, uint64_t length, uint32_t flags) {
+    *d = AudioDecoder{};
+    AudioSource source;
+    if (!source_open(source, from_memory, file, offset, length)) return 0;
+    openmpt_module* module = nullptr;
+    if (source.size > 0 && source.size <= MODULE_MAX_BYTES) {
+        // libopenmpt wants the whole module at once; it keeps its own copy, so ours goes straight back.
+        void* bytes = malloc((size_t)source.size);
+        if (bytes && source_read(bytes, source.size, &source) == source.size)
+            module = openmpt_module_create_from_memory2(bytes, (size_t)source.size, openmpt_log_func_silent, nullptr,
+                                                        openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+        free(bytes);
+    }
+    source_close(source);
+    if (!module) return 0;
+    openmpt_module_set_repeat_count(module, (flags & AUDIO_MUSIC_LOOP) ? -1 : 0);
+    openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 2);  // linear
+    openmpt_module_set_render_param(module, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH,
+                                    (flags & AUDIO_MUSIC_RAMP) ? -1 : 0);  // -1: libopenmpt's usual ramp
+    d->module = module;
+    d->kind = AUDIO_DECODER_MODULE;
+    return 1;
+}
+
+static int module_mix(AudioDecoder& d, float* mix, int frames) {
+    int done = 0;
+    while (done < frames) {
+        int n = frames - done < AUDIO_MODULE_FRAMES ? frames - done : AUDIO_MODULE_FRAMES;
+        size_t got = openmpt_module_read_interleaved_float_stereo(d.module, AUDIO_RATE, (size_t)n, d.module_buffer);
+        if (mix)
+            for (size_t i = 0; i < got * 2; ++i) mix[2 * done + i] += d.module_buffer[i];
+        done += (int)got;
+        if (got < (size_t)n) {
+            d.at_end = 1;
+            break;
+        }
+    }
+    return done;
+}
+
+// ---- both ------------------------------------------------------------------------------------
+
+void decoder_close(AudioDecoder* d) {
+    if (d->sound) sf_close(d->sound);
+    source_close(d->source);
+    if (d->module) openmpt_module_destroy(d->module);
+    *d = AudioDecoder{};
+}
+
+int decoder_seek(AudioDecoder* d, int64_t frame) {
+    if (frame < 0) frame = 0;
+    if (d->kind == AUDIO_DECODER_STREAM) {
+        double at = (double)frame * d->step;
+        double whole = floor(at);
+        stream_restart(*d, (sf_count_t)whole, at - whole);
+        return 1;
+    }
+    if (d->kind == AUDIO_DECODER_MODULE) {
+        // libopenmpt's own seek lands on a row; rendering from the start lands on the sample.
+        openmpt_module_set_position_seconds(d->module, 0.0);
+        d->at_end = 0;
+        while (frame > 0 && !d->at_end) {
+            int n = frame < AUDIO_MODULE_FRAMES ? (int)frame : AUDIO_MODULE_FRAMES;
+            frame -= module_mix(*d, nullptr, n);
+        }
+        return 1;
+    }
+    return 0;
+}
+
+int decoder_mix(AudioDecoder* d, float* mix, int frames) {
+    if (d->at_end || frames <= 0) return 0;
+    if (d->kind == AUDIO_DECODER_STREAM) return stream_mix(*d, mix, frames);
+    if (d->kind == AUDIO_DECODER_MODULE) return module_mix(*d, mix, frames);
+    return 0;
+}
+
+void audio_mix_to_s16(const float* mix, int16_t* out, int samples) {
+    for (int i = 0; i < samples; ++i) {
+        float v = mix[i] * 32768.0f;
+        v = v < -32768.0f ? -32768.0f : v > 32767.0f ? 32767.0f : v;
+        out[i] = (int16_t)(v < 0 ? v - 0.5f : v + 0.5f);
+    }
+}

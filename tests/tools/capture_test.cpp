@@ -1,0 +1,288 @@
+// oruvane-capture run on a probe show, its output decoded back with the FFmpeg libraries: the
+// frames show the show times they claim, the sound is the music of the same span, and bad use
+// ends with one line and no file. Every run but one has no DISPLAY.
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "scratch_dir.h"
+#include "show_files.h"
+#include "sound_files.h"
+
+namespace {
+
+// Every scene draws a gradient the post program ignores: the picture is (gamma, fract(time / 2),
+// 0.5), so each frame carries its show time and the script's gamma.
+const char* SCENE = "#version 120\nvarying vec2 uv;\nvoid main(){ gl_FragColor = vec4(uv * 0.5, 0.0, 1.0); }\n";
+const char* POST =
+    "#version 120\nuniform sampler2D renderedTexture; uniform float time; uniform float gamma;\nvarying vec2 uv;\n"
+    "void main(){ gl_FragColor = vec4(gamma, fract(time * 0.5), 0.5, 1.0) + texture2D(renderedTexture, uv) * 0.0; }\n";
+const double SINE_HZ = 600.0;
+
+std::vector<int16_t> write_probe_show(double music_seconds) {
+    std::vector<std::string> fragments(9, SCENE);
+    fragments.push_back(POST);
+    write_show(fragments);
+    const unsigned char logo[4] = {255, 255, 255, 255};
+    stbi_write_png("bitmap.png", 1, 1, 4, logo, 4);
+    return write_sound("vae5.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, music_seconds,
+                       [](int, double t) { return 0.5 * std::sin(2.0 * M_PI * SINE_HZ * t); });
+}
+
+int capture(const std::string& args) { return run_tool("env -u DISPLAY '" CAPTURE_PATH "'", args); }
+
+struct Decoded {
+    int frames = 0, width = 0, height = 0;
+    std::vector<std::vector<int>> centre;  // RGB of the middle pixel, per frame
+    std::vector<uint64_t> hash;            // of each whole RGB frame
+    std::vector<float> sound;              // interleaved stereo at 44100 Hz
+    double seconds() const { return (double)sound.size() / 2 / 44100; }
+};
+
+uint64_t fnv(const uint8_t* p, size_t n) {
+    uint64_t h = 1469598103934665603ull;
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+// Decodes every frame (as RGB24, top row first, handed to `each` too) and all the sound of `path`.
+Decoded decode(const std::string& path, const std::function<void(int, const uint8_t*)>& each = {}) {
+    Decoded d;
+    AVFormatContext* format = nullptr;
+    EXPECT_EQ(avformat_open_input(&format, path.c_str(), nullptr, nullptr), 0) << path;
+    if (!format) return d;
+    avformat_find_stream_info(format, nullptr);
+    std::vector<AVCodecContext*> codecs(format->nb_streams, nullptr);
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVCodec* c = avcodec_find_decoder(format->streams[i]->codecpar->codec_id);
+        codecs[i] = avcodec_alloc_context3(c);
+        avcodec_parameters_to_context(codecs[i], format->streams[i]->codecpar);
+        avcodec_open2(codecs[i], c, nullptr);
+    }
+    SwsContext* scale = nullptr;
+    SwrContext* resample = nullptr;
+    std::vector<uint8_t> rgb;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto take = [&](AVCodecContext* c) {
+        while (avcodec_receive_frame(c, frame) == 0) {
+            if (c->codec_type == AVMEDIA_TYPE_VIDEO) {
+                d.width = frame->width;
+                d.height = frame->height;
+                if (!scale) {
+                    scale = sws_getContext(frame->width, frame->height, (AVPixelFormat)frame->format, frame->width,
+                                           frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
+                    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+                    sws_setColorspaceDetails(scale, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
+                    rgb.resize((size_t)frame->width * frame->height * 3);
+                }
+                uint8_t* planes[1] = {rgb.data()};
+                int strides[1] = {frame->width * 3};
+                sws_scale(scale, frame->data, frame->linesize, 0, frame->height, planes, strides);
+                const uint8_t* m = &rgb[((size_t)(frame->height / 2) * frame->width + frame->width / 2) * 3];
+                d.centre.push_back({m[0], m[1], m[2]});
+                d.hash.push_back(fnv(rgb.data(), rgb.size()));
+                if (each) each(d.frames, rgb.data());
+                ++d.frames;
+            } else if (c->codec_type == AVMEDIA_TYPE_AUDIO) {
+                if (!resample) {
+                    AVChannelLayout stereo;
+                    av_channel_layout_default(&stereo, 2);
+                    swr_alloc_set_opts2(&resample, &stereo, AV_SAMPLE_FMT_FLT, 44100, &frame->ch_layout,
+                                        (AVSampleFormat)frame->format, frame->sample_rate, 0, nullptr);
+                    swr_init(resample);
+                }
+                size_t at = d.sound.size();
+                d.sound.resize(at + 2 * (size_t)frame->nb_samples + 64);
+                uint8_t* out[1] = {reinterpret_cast<uint8_t*>(&d.sound[at])};
+                int n = swr_convert(resample, out, frame->nb_samples + 32, (const uint8_t**)frame->extended_data,
+                                    frame->nb_samples);
+                d.sound.resize(at + 2 * (size_t)std::max(n, 0));
+            }
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        AVCodecContext* c = codecs[packet->stream_index];
+        if (avcodec_send_packet(c, packet) == 0) take(c);
+        av_packet_unref(packet);
+    }
+    for (AVCodecContext* c : codecs) {
+        avcodec_send_packet(c, nullptr);
+        take(c);
+        avcodec_free_context(&c);
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    sws_freeContext(scale);
+    swr_free(&resample);
+    avformat_close_input(&format);
+    return d;
+}
+
+// Frequency of the left channel from its upward zero crossings in [a, b) seconds.
+double frequency(const std::vector<float>& sound, double a, double b) {
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (size_t f = (size_t)(a * 44100) + 1; f < (size_t)(b * 44100) && 2 * f < sound.size(); ++f) {
+        double y0 = sound[2 * (f - 1)], y1 = sound[2 * f];
+        if (y0 < 0 && y1 >= 0) {
+            double t = (double)(f - 1) + (-y0) / (y1 - y0);
+            if (first < 0) first = t;
+            last = t;
+            ++crossings;
+        }
+    }
+    return crossings < 2 ? 0 : (crossings - 1) * 44100.0 / (last - first);
+}
+
+int channel_of(double v) { return (int)std::lround(255 * v); }
+double show_seconds(int n, int fps, double from = 0) { return from + std::round(n * 1000.0 / fps) / 1000; }
+
+class Capture : public ::testing::Test {
+protected:
+    ScratchDir dir;
+    std::string err() { return read_file("err.txt"); }
+    // A failure says what failed in one line on standard error and exits nonzero.
+    void expect_one_line_failure(const std::string& args, const std::string& says) {
+        EXPECT_NE(capture(args), 0) << args;
+        std::string e = err();
+        EXPECT_EQ(e.rfind("oruvane-capture: ", 0), 0u) << e;
+        EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
+        EXPECT_NE(e.find(says), std::string::npos) << e;
+    }
+};
+
+TEST_F(Capture, ProbeShowWithoutADisplayDecodesToItsShowTimesAndMusic) {
+    write_probe_show(3.0);
+    ASSERT_EQ(capture("--to 2 --fps 30 --out probe.mp4"), 0) << err();
+    EXPECT_NE(read_file("out.txt").find("60/60 frames"), std::string::npos) << "plain progress lines off a terminal";
+    Decoded d = decode("probe.mp4");
+    ASSERT_EQ(d.frames, 60);
+    EXPECT_EQ(d.width, 1920);
+    EXPECT_EQ(d.height, 1080);
+    for (int n : {0, 13, 30, 59}) {
+        double t = show_seconds(n, 30);
+        EXPECT_NEAR(d.centre[n][0], 255, 4) << "frame " << n;
+        EXPECT_NEAR(d.centre[n][1], channel_of(t * 0.5 - std::floor(t * 0.5)), 4) << "frame " << n;
+        EXPECT_NEAR(d.centre[n][2], 128, 4) << "frame " << n;
+    }
+    EXPECT_NEAR(d.seconds(), 2.0, 0.025);
+    EXPECT_NEAR(frequency(d.sound, 0.1, 1.9), SINE_HZ, 0.5);
+}
+
+TEST_F(Capture, SameCaptureTwiceGivesTheSameFramesAndSound) {
+    write_probe_show(2.0);
+    ASSERT_EQ(capture("--to 1 --fps 10 --out a.mp4"), 0) << err();
+    ASSERT_EQ(capture("--to 1 --fps 10 --out b.mp4"), 0) << err();
+    Decoded a = decode("a.mp4"), b = decode("b.mp4");
+    EXPECT_EQ(a.frames, 10);
+    EXPECT_EQ(a.hash, b.hash);
+    EXPECT_EQ(a.sound, b.sound);
+}
+
+TEST_F(Capture, FromFortySevenSecondsStartsInTheGammaFade) {
+    write_probe_show(49.5);
+    ASSERT_EQ(capture("--from 47 --to 49 --fps 10 --out fade.mp4"), 0) << err();
+    Decoded d = decode("fade.mp4");
+    ASSERT_EQ(d.frames, 20);
+    // Gamma falls linearly from 1 at 46 s to 0.01 at 48 s, then rises again.
+    EXPECT_NEAR(d.centre[0][0], channel_of(0.505), 4);
+    EXPECT_NEAR(d.centre[0][1], 128, 4) << "fract(47 / 2)";
+    for (int n = 1; n <= 10; ++n) EXPECT_LT(d.centre[n][0], d.centre[n - 1][0] - 8) << "frame " << n;
+    EXPECT_LE(d.centre[10][0], 8);
+    EXPECT_GT(d.centre[19][0], 200);
+    EXPECT_NEAR(d.seconds(), 2.0, 0.025);
+}
+
+TEST_F(Capture, PngFramesEqualTheLosslessDecodeAndBothSoundsAreTheMusicExactly) {
+    std::vector<int16_t> music = write_probe_show(1.0);
+    ASSERT_EQ(capture("--from 0.5 --to 0.7 --fps 30 --lossless --out exact.mkv"), 0) << err();
+    ASSERT_EQ(capture("--from 0.5 --to 0.7 --fps 30 --png-dir frames"), 0) << err();
+    int compared = 0;
+    Decoded d = decode("exact.mkv", [&](int n, const uint8_t* rgb) {
+        char name[64];
+        std::snprintf(name, sizeof name, "frames/%06d.png", n);
+        int w = 0, h = 0, c = 0;
+        unsigned char* png = stbi_load(name, &w, &h, &c, 3);
+        ASSERT_NE(png, nullptr) << name;
+        EXPECT_TRUE(w == 1920 && h == 1080 && std::equal(png, png + (size_t)w * h * 3, rgb)) << name;
+        stbi_image_free(png);
+        ++compared;
+    });
+    EXPECT_EQ(compared, 6);
+    EXPECT_FALSE(std::filesystem::exists("frames/000006.png"));
+    // The sound of [0.5 s, 0.7 s) is the music's samples 22050 ... 30869, in both outputs.
+    const size_t first = 22050, count = 8820;
+    ASSERT_EQ(d.sound.size(), 2 * count);
+    size_t differ = 0;
+    for (size_t i = 0; i < 2 * count; ++i) differ += std::lround(d.sound[i] * 32768) != music[2 * first + i];
+    EXPECT_EQ(differ, 0u);
+    SF_INFO info{};
+    SNDFILE* wav = sf_open("frames/audio.wav", SFM_READ, &info);
+    ASSERT_NE(wav, nullptr);
+    std::vector<int16_t> written(2 * count + 2);
+    EXPECT_EQ(sf_readf_short(wav, written.data(), (sf_count_t)count + 1), (sf_count_t)count);
+    sf_close(wav);
+    EXPECT_TRUE(std::equal(written.begin(), written.begin() + 2 * count, music.begin() + 2 * first));
+}
+
+TEST_F(Capture, DrawingThroughTheXDisplayGivesTheSameFrames) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs DISPLAY (a 1920x1080 X server)";
+    write_probe_show(1.0);
+    ASSERT_EQ(run_tool("'" CAPTURE_PATH "'", "--x11 --to 0.2 --fps 30 --lossless --out x.mkv"), 0) << err();
+    ASSERT_EQ(capture("--to 0.2 --fps 30 --lossless --out egl.mkv"), 0) << err();
+    Decoded x = decode("x.mkv"), egl = decode("egl.mkv");
+    EXPECT_EQ(x.frames, 6);
+    EXPECT_EQ(x.hash, egl.hash);
+}
+
+TEST_F(Capture, UnwritableOutputFailsAndLeavesNothing) {
+    write_probe_show(1.0);
+    expect_one_line_failure("--to 0.1 --out no-such-folder/show.mp4", "cannot write");
+    EXPECT_FALSE(std::filesystem::exists("no-such-folder"));
+    expect_one_line_failure("--to 0.1 --png-dir bitmap.png", "cannot create");
+}
+
+TEST_F(Capture, MissingSceneFileFailsBeforeAnythingIsWritten) {
+    write_probe_show(1.0);
+    std::filesystem::remove("7.ck");
+    expect_one_line_failure("--to 0.1", "7.ck is missing");
+    EXPECT_FALSE(std::filesystem::exists("show.mp4"));
+    expect_one_line_failure("--to 0.1 --dir no-such-show", "cannot enter no-such-show");
+}
+
+TEST_F(Capture, PostProgramThatFailsToBuildIsNamedWithTheDriverLog) {
+    write_probe_show(1.0);
+    write_scene_file(19, "#version 120\nvoid main(){ gl_FragColor = undeclared_colour; }\n");
+    expect_one_line_failure("--to 0.1", "program post (scene files 18.ck, 19.ck) failed to build: ");
+    EXPECT_NE(err().find("undeclared_colour"), std::string::npos) << err();
+    EXPECT_FALSE(std::filesystem::exists("show.mp4"));
+    EXPECT_FALSE(std::filesystem::exists("show.mp4.part"));
+}
+
+TEST_F(Capture, BadArgumentsAreRefused) {
+    write_probe_show(1.0);
+    for (const char* args : {"--fps 0", "--from 5 --to 2", "--to 300", "--crf 60", "--lossless --png-dir f", "--frobnicate"}) {
+        EXPECT_NE(capture(args), 0) << args;
+        EXPECT_NE(err(), "") << args;
+    }
+    EXPECT_FALSE(std::filesystem::exists("show.mp4"));
+    EXPECT_EQ(capture("--help"), 0);
+    EXPECT_NE(read_file("out.txt").find("--png-dir"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,242 @@
+// oruvane-capture: turns a show folder into a frame-exact video with its music, with no display
+// needed. The show is loaded and drawn by its own code; this file only sets the stage around it.
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "audio/music.h"
+#include "capture.h"
+#include "load/gl_entry.h"
+#include "load/intro.h"
+#include "platform/audio_decode.h"
+#include "platform/headless.h"
+#include "runner/show.h"
+#include "runner/window.h"
+#include "timeline/script.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void on_signal(int) { interrupted = 1; }
+
+int fail(const std::string& text) {
+    std::fprintf(stderr, "oruvane-capture: %s\n", text.c_str());
+    return 1;
+}
+
+// One line from a driver log: lines joined with "; ", blank ones and trailing space dropped.
+std::string one_line(const std::string& log) {
+    std::string out, line;
+    auto flush = [&] {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\t')) line.pop_back();
+        if (!line.empty()) out += (out.empty() ? "" : "; ") + line;
+        line.clear();
+    };
+    for (char c : log) {
+        if (c == '\n') flush();
+        else line += c;
+    }
+    flush();
+    return out;
+}
+
+// The show builds its programs without looking at the result; a capture of a broken program
+// would be a video of nothing, so every program is checked here with the driver's own words.
+bool programs_built(std::string& error) {
+    const char* labels[PROGRAM_COUNT] = {"pt01", "pt02", "pt03", "pt04", "pt05", "pt06", "pt07", "pt08", "pt09", "post"};
+    const uint32_t* names = &program_set.pt01;
+    for (int i = 0; i < PROGRAM_COUNT; ++i) {
+        GLint linked = GL_FALSE;
+        ::glGetProgramiv(names[i], GL_LINK_STATUS, &linked);
+        if (linked == GL_TRUE) continue;
+        std::string log;
+        GLuint shaders[2] = {0, 0};
+        GLsizei count = 0;
+        ::glGetAttachedShaders(names[i], 2, &count, shaders);
+        for (GLsizei k = 0; k < count; ++k) {
+            GLint compiled = GL_FALSE;
+            ::glGetShaderiv(shaders[k], GL_COMPILE_STATUS, &compiled);
+            if (compiled == GL_TRUE) continue;
+            char text[2048] = "";
+            ::glGetShaderInfoLog(shaders[k], sizeof text, nullptr, text);
+            log += text;
+        }
+        if (log.empty()) {
+            char text[2048] = "";
+            ::glGetProgramInfoLog(names[i], sizeof text, nullptr, text);
+            log = text;
+        }
+        error = std::string("program ") + labels[i] + " (scene files " + std::to_string(2 * i) + ".ck, " +
+                std::to_string(2 * i + 1) + ".ck) failed to build: " + one_line(log);
+        return false;
+    }
+    return true;
+}
+
+// Why intro_init failed, when the scene files were all there: the entry point the driver lacks.
+std::string intro_failure() {
+    for (int i = 0; i < GL_ENTRY_COUNT; ++i)
+        if (!gl_entry_table.entry[i])
+            return std::string("the GL driver does not offer ") + GL_ENTRY_NAMES[i] + ", which the show needs";
+    return "loading the show failed";
+}
+
+std::string clock_text(double seconds) {
+    long s = (long)(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Captures a show as a video file with its music, frame by frame and with no display needed.\n"
+        "The show's files (0.ck ... 19.ck, bitmap.png, vae5.wav) are read from --dir. Frame n shows\n"
+        "the show time --from + round(n * 1000 / fps) ms, drawn by the show's own code; the sound of\n"
+        "each frame is exactly the music of the same span. Drawing goes through a display-less EGL\n"
+        "context unless --x11 is given.",
+        "oruvane-capture"};
+    std::string dir = ".", out, png_dir;
+    int fps = 60, crf = 18;
+    double from = 0, to = SHOW_LENGTH_MS / 1000.0;
+    bool lossless = false, x11 = false;
+    app.add_option("--dir", dir, "folder holding the show's files")->capture_default_str();
+    auto* out_opt = app.add_option("--out", out, "video file to write (default show.mp4; show.mkv with --lossless)");
+    app.add_option("--fps", fps, "frames per second")->check(CLI::Range(1, 240))->capture_default_str();
+    app.add_option("--from", from, "show time of the first frame, in seconds")
+        ->check(CLI::Range(0.0, SHOW_LENGTH_MS / 1000.0))->capture_default_str();
+    app.add_option("--to", to, "show time where the capture ends, in seconds")
+        ->check(CLI::Range(0.0, SHOW_LENGTH_MS / 1000.0))->capture_default_str();
+    app.add_option("--crf", crf, "H.264 quality, 0 (lossless) to 51 (worst): lower is better and bigger")
+        ->check(CLI::Range(0, 51))->capture_default_str();
+    auto* png_opt = app.add_option("--png-dir", png_dir,
+                                   "write numbered PNG frames (000000.png, ...) and audio.wav into this folder instead of a video");
+    auto* lossless_opt = app.add_flag("--lossless", lossless, "FFV1 video with FLAC sound in Matroska instead of H.264 with AAC in MP4");
+    png_opt->excludes(lossless_opt)->excludes(out_opt);
+    app.add_flag("--x11", x11, "draw in a full-screen 1920x1080 window on the X display in DISPLAY instead of the display-less context");
+    CLI11_PARSE(app, argc, argv);
+
+    CaptureRange range;
+    range.from_ms = (int32_t)std::llround(from * 1000);
+    range.to_ms = (int32_t)std::llround(to * 1000);
+    range.fps = fps;
+    if (range.from_ms >= range.to_ms) return fail("--from must come before --to");
+
+    SinkOptions so;
+    so.fps = fps;
+    so.crf = crf;
+    so.lossless = lossless;
+    so.width = WINDOW_WIDTH;
+    so.height = WINDOW_HEIGHT;
+    so.rate = AUDIO_RATE;
+    std::error_code ec;
+    if (!png_dir.empty()) {
+        so.png_dir = fs::absolute(png_dir, ec).string();
+    } else {
+        so.out = fs::absolute(out.empty() ? (lossless ? "show.mkv" : "show.mp4") : out, ec).string();
+    }
+    std::string target = so.png_dir.empty() ? so.out : so.png_dir;
+
+    fs::current_path(dir, ec);
+    if (ec) return fail("cannot enter " + dir + ": " + ec.message());
+    for (int i = 0; i < 2 * PROGRAM_COUNT; ++i) {
+        std::string name = std::to_string(i) + ".ck";
+        if (!fs::is_regular_file(name, ec))
+            return fail("scene file " + (fs::path(dir) / name).string() + " is missing: a show needs 0.ck ... 19.ck");
+    }
+    if (!fs::is_regular_file("bitmap.png", ec))
+        std::fprintf(stderr, "oruvane-capture: warning: no bitmap.png in %s, the logo stays empty\n", dir.c_str());
+
+    if (x11) {
+        window_state.fullscreen = 1;
+        if (!window_init(&window_state)) {
+            window_shutdown(&window_state);
+            return fail("cannot open a full-screen 1920x1080 GL window on the X display (DISPLAY)");
+        }
+    } else if (!headless_open(WINDOW_WIDTH, WINDOW_HEIGHT)) {
+        return fail(std::string("no display-less GL context: ") + headless_error());
+    }
+    auto close_gl = [&] {
+        if (x11) window_shutdown(&window_state);
+        else headless_close();
+    };
+    if (!intro_init()) {
+        close_gl();
+        return fail(intro_failure());
+    }
+    std::string error;
+    if (!programs_built(error)) {
+        close_gl();
+        return fail(error);
+    }
+
+    static AudioDecoder music;
+    bool have_music = music_decoder_open(&music);
+    if (!have_music) std::fprintf(stderr, "oruvane-capture: warning: no playable vae5.wav in %s, the sound is silent\n", dir.c_str());
+
+    SinkPtr sink = sink_open(so, error);
+    if (!sink) {
+        decoder_close(&music);
+        close_gl();
+        return fail(error);
+    }
+    std::signal(SIGINT, on_signal);
+    std::signal(SIGTERM, on_signal);
+
+    // A bar redrawn in place on a terminal; otherwise a plain line every tenth of the way, and at
+    // least every half minute.
+    const bool tty = isatty(STDOUT_FILENO);
+    const auto started = std::chrono::steady_clock::now();
+    int64_t last_tenth = -1;
+    double last_line = 0;
+    CaptureProgress progress;
+    progress.stop = reinterpret_cast<const volatile int*>(&interrupted);
+    progress.report = [&](int64_t done, int64_t total) {
+        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        double rate = elapsed > 0 ? done / elapsed : 0;
+        double eta = rate > 0 ? (total - done) / rate : 0;
+        if (tty) {
+            const int width = 30;
+            int filled = (int)(width * done / total);
+            std::printf("\r[%s%s] %lld/%lld frames  %5.2f fps  elapsed %s  ETA %s ", std::string(filled, '#').c_str(),
+                        std::string(width - filled, '.').c_str(), (long long)done, (long long)total, rate,
+                        clock_text(elapsed).c_str(), clock_text(eta).c_str());
+            if (done == total) std::printf("\n");
+        } else if (done * 10 / total != last_tenth || elapsed - last_line >= 30) {
+            last_tenth = done * 10 / total;
+            last_line = elapsed;
+            std::printf("%lld/%lld frames  %.2f fps  elapsed %s  ETA %s\n", (long long)done, (long long)total, rate,
+                        clock_text(elapsed).c_str(), clock_text(eta).c_str());
+        }
+        std::fflush(stdout);
+    };
+    bool ok = capture_run(range, *sink, have_music ? &music : nullptr, progress, error);
+    if (!ok) sink_abort(*sink);
+    sink.reset();
+    decoder_close(&music);
+    close_gl();
+    if (!ok) {
+        if (tty) std::printf("\n");
+        return fail(error);
+    }
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("wrote %s: %lld frames at %d fps (%.3f s to %.3f s of the show) in %s\n", target.c_str(),
+                (long long)capture_frame_count(range), fps, range.from_ms / 1000.0, range.to_ms / 1000.0,
+                clock_text(elapsed).c_str());
+    return 0;
+}
