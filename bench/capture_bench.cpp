@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "audio/music.h"
+#include "timeline/script.h"
 #include "capture.h"
 #include "load/intro.h"
 #include "platform/audio_decode.h"
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
         fragments.push_back(POST);
         write_show(fragments);
     }
-    if (!headless_open(1920, 1080) || !intro_init()) {
+    if (!headless_open(SCREEN_WIDTH, SCREEN_HEIGHT) || !intro_init()) {
         std::fprintf(stderr, "capture_bench: cannot load the show (%s)\n", headless_error());
         return 1;
     }
@@ -76,6 +77,8 @@ int main(int argc, char** argv) {
 
         SinkOptions o;
         o.out = (scratch.path / "bench.mp4").string();
+        o.width = SCREEN_WIDTH;
+        o.height = SCREEN_HEIGHT;
         std::string error;
         auto b = std::chrono::steady_clock::now();
         SinkPtr sink = sink_open(o, error);

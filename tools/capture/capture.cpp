@@ -16,6 +16,7 @@
 
 #include "platform/audio_decode.h"
 #include "render/render.h"
+#include "timeline/script.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ int64_t capture_sound_frame(const CaptureRange& r, int64_t n, int rate) {
 
 bool capture_run(const CaptureRange& r, Sink& sink, AudioDecoder* music, const CaptureProgress& progress,
                  std::string& error) {
-    const int width = 1920, height = 1080;
+    const int width = SCREEN_WIDTH, height = SCREEN_HEIGHT;
     const size_t bytes = (size_t)width * height * 4;
     const int64_t total = capture_frame_count(r);
     if (music) decoder_seek(music, capture_sound_frame(r, 0, AUDIO_RATE));

@@ -20,7 +20,6 @@
 #include "load/intro.h"
 #include "platform/audio_decode.h"
 #include "platform/headless.h"
-#include "runner/show.h"
 #include "runner/window.h"
 #include "timeline/script.h"
 
@@ -141,8 +140,8 @@ int main(int argc, char** argv) {
     so.fps = fps;
     so.crf = crf;
     so.lossless = lossless;
-    so.width = WINDOW_WIDTH;
-    so.height = WINDOW_HEIGHT;
+    so.width = SCREEN_WIDTH;
+    so.height = SCREEN_HEIGHT;
     so.rate = AUDIO_RATE;
     std::error_code ec;
     if (!png_dir.empty()) {
@@ -168,7 +167,7 @@ int main(int argc, char** argv) {
             window_shutdown(&window_state);
             return fail("cannot open a full-screen 1920x1080 GL window on the X display (DISPLAY)");
         }
-    } else if (!headless_open(WINDOW_WIDTH, WINDOW_HEIGHT)) {
+    } else if (!headless_open(SCREEN_WIDTH, SCREEN_HEIGHT)) {
         return fail(std::string("no display-less GL context: ") + headless_error());
     }
     auto close_gl = [&] {

@@ -11,7 +11,7 @@ struct SinkOptions {
     bool lossless = false;
     int fps = 60;
     int crf = 18;
-    int width = 1920, height = 1080;
+    int width = 0, height = 0;  // the frame size; the caller sets it
     int rate = 44100;     // stereo sound at this rate
 };
 
