@@ -4,7 +4,7 @@
 # with core X fonts and cannot show itself without them.
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
-  libcli11-dev libcairo2-dev"
+  libcli11-dev libcairo2-dev libimgui-dev"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
 
 # ensure_packages PKG...: installs whichever of PKG are missing, as root or through sudo.

@@ -11,6 +11,7 @@ enum PlatEventKind {
     PLAT_EVENT_CLOSE,     // the window (or the session) asks the show to close
     PLAT_EVENT_KEY_DOWN,  // `key` holds the key code
     PLAT_EVENT_SIZE,      // the drawable's new size in `width` and `height`
+    PLAT_EVENT_MOUSE,     // the pointer moved or a button changed: `x`, `y` and `buttons`
 };
 enum {
     PLAT_KEY_TAB = 9,
@@ -26,7 +27,9 @@ struct PlatEvent {
     int key;
     int width;
     int height;
-    int shift;  // PLAT_EVENT_KEY_DOWN: nonzero while a shift key is held
+    int shift;    // PLAT_EVENT_KEY_DOWN: nonzero while a shift key is held
+    int x, y;     // PLAT_EVENT_MOUSE: pointer position in window pixels from the top left
+    int buttons;  // PLAT_EVENT_MOUSE: bit 0 left, bit 1 right, bit 2 middle, set while held
 };
 
 // Handle of the running executable (never null).

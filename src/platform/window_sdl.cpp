@@ -139,7 +139,7 @@ uint32_t plat_ticks() { return (uint32_t)SDL_GetTicks(); }
 int plat_poll_event(PlatEvent* ev) {
     SDL_Event e;
     if (!plat.video_up || !SDL_PollEvent(&e)) return 0;
-    *ev = PlatEvent{PLAT_EVENT_OTHER, 0, 0, 0, 0};
+    *ev = PlatEvent{PLAT_EVENT_OTHER, 0, 0, 0, 0, 0, 0, 0};
     if (plat.quit_event && e.type == plat.quit_event) {
         ev->kind = PLAT_EVENT_QUIT;
     } else if (e.type == SDL_QUIT) {
@@ -164,6 +164,17 @@ int plat_poll_event(PlatEvent* ev) {
                   : k == SDLK_HOME ? PLAT_KEY_HOME
                                    : (int)k;
         ev->shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+    } else if (e.type == SDL_MOUSEMOTION || e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) {
+        // Each event's own position and buttons, not the state by the time it is read.
+        ev->kind = PLAT_EVENT_MOUSE;
+        Uint32 held = e.type == SDL_MOUSEMOTION ? e.motion.state : SDL_GetMouseState(nullptr, nullptr);
+        if (e.type != SDL_MOUSEMOTION) {
+            held = (held & ~SDL_BUTTON(e.button.button)) | (e.type == SDL_MOUSEBUTTONDOWN ? SDL_BUTTON(e.button.button) : 0);
+        }
+        ev->x = e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x;
+        ev->y = e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y;
+        ev->buttons = ((held & SDL_BUTTON_LMASK) ? 1 : 0) | ((held & SDL_BUTTON_RMASK) ? 2 : 0) |
+                      ((held & SDL_BUTTON_MMASK) ? 4 : 0);
     }
     return 1;
 }

@@ -66,28 +66,34 @@ public:
     }
     std::string out() { return read_file((dir.path / "stdout.txt").string()); }
     std::string err() { return read_file((dir.path / "stderr.txt").string()); }
-    // The colour at the middle of the screen.
-    std::vector<int> centre() {
+    // The colour at (x, y) from the top left of the screen.
+    std::vector<int> pixel(int x, int y) {
         std::string shot = (dir.path / "shot.png").string();
         x_run(display(), "import -window root " + shot);
         int w = 0, h = 0, n = 0;
         unsigned char* p = stbi_load(shot.c_str(), &w, &h, &n, 3);
         if (!p) return {};
-        const unsigned char* c = p + (size_t(h / 2) * w + w / 2) * 3;
+        const unsigned char* c = p + (size_t(y) * w + x) * 3;
         std::vector<int> rgb{c[0], c[1], c[2]};
         stbi_image_free(p);
         return rgb;
     }
-    // Waits up to `seconds` for the centre to show `rgb` (within 2 of each channel).
-    bool wait_colour(std::vector<int> rgb, double seconds) {
+    // Waits up to `seconds` for the pixel at (x, y) to satisfy `ok`.
+    template <class Ok>
+    bool wait_pixel(int x, int y, Ok ok, double seconds) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         do {
-            std::vector<int> c = centre();
-            if (c.size() == 3 && std::abs(c[0] - rgb[0]) <= 2 && std::abs(c[1] - rgb[1]) <= 2 && std::abs(c[2] - rgb[2]) <= 2)
-                return true;
+            std::vector<int> c = pixel(x, y);
+            if (c.size() == 3 && ok(c)) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         } while (std::chrono::steady_clock::now() < deadline);
         return false;
+    }
+    // Waits up to `seconds` for the middle of the screen to show `rgb` (within 2 of each channel).
+    bool wait_colour(std::vector<int> rgb, double seconds) {
+        return wait_pixel(960, 540, [&](const std::vector<int>& c) {
+            return std::abs(c[0] - rgb[0]) <= 2 && std::abs(c[1] - rgb[1]) <= 2 && std::abs(c[2] - rgb[2]) <= 2;
+        }, seconds);
     }
     bool wait_text(std::string (PreviewTool::*stream)(), const std::string& text, double seconds) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -106,7 +112,7 @@ TEST_F(PreviewTool, StartsAtTheAskedSceneAndReloadsSavedShaders) {
 
     write_file("src/pt03.fsh", scene(0.9, 0.1, 0.2));
     EXPECT_TRUE(wait_colour({230, 26, 51}, 5)) << err();
-    EXPECT_TRUE(wait_text(&PreviewTool::out, "reloaded pt03: on screen", 5)) << out();
+    EXPECT_TRUE(wait_text(&PreviewTool::out, "reloaded pt03: built in", 5)) << out();
 
     // Broken on line 3: the driver's log with file and line, and the last good picture stays.
     write_file("src/pt03.fsh", "#version 120\nvarying vec2 uv;\nvoid main(){ gl_FragColor = vec4(1.0) }\n");
@@ -114,14 +120,19 @@ TEST_F(PreviewTool, StartsAtTheAskedSceneAndReloadsSavedShaders) {
     EXPECT_TRUE(wait_text(&PreviewTool::err, where, 5)) << err();
     EXPECT_TRUE(wait_colour({230, 26, 51}, 1));
     ASSERT_TRUE(alive(pid));
+
+    // Space pauses; Tab shows the overlay in the top-left corner (beside its first line of text).
+    x_run(display(), "xdotool mousemove 960 540 key space key Tab");
+    EXPECT_TRUE(wait_text(&PreviewTool::out, "paused at 1", 5)) << out();
+    EXPECT_TRUE(wait_pixel(500, 40, [](const std::vector<int>& c) { return c[0] < 200; }, 5));
     x_run(display(), "xdotool mousemove 960 540 key Escape");
     EXPECT_EQ(wait_exit(pid, 15), 0) << err();
 }
 
 TEST_F(PreviewTool, LoopWrapsBackToTheRangeStart) {
-    start({"--loop", "95.5", "96.5", "--no-music"});
+    start({"--loop", "94", "98", "--no-music"});
     // The range straddles pt06's hand-over to pt03: the picture shows each scene in turn.
-    EXPECT_TRUE(wait_text(&PreviewTool::out, "loop: back to 95.500 s", 10)) << out() << err();
+    EXPECT_TRUE(wait_text(&PreviewTool::out, "loop: back to 94.000 s", 15)) << out() << err();
     EXPECT_TRUE(wait_colour({153, 128, 102}, 5));  // pt06: (0.6, 0.5, 0.4)
     EXPECT_TRUE(wait_colour({77, 128, 179}, 5));   // pt03
     x_run(display(), "xdotool mousemove 960 540 key Escape");

@@ -24,12 +24,14 @@
 #include "load/scene_file.h"
 #include "load/textures.h"
 #include "music.h"
+#include "overlay.h"
 #include "platform/file_watch.h"
 #include "platform/platform.h"
 #include "render/render.h"
 #include "runner/show.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
+#include "timeline/tracks.h"
 
 namespace {
 
@@ -84,6 +86,8 @@ struct Preview {
     std::string reloaded;
     double written_at = 0;
     double build_ms = 0;
+    bool overlay = false;
+    double frame_ms = 0;
 } pv;
 
 bool open_window(bool fullscreen) {
@@ -269,8 +273,29 @@ void handle_key(const PlatEvent& ev) {
     case PLAT_KEY_LEFT: seek(pv.show_ms - step); break;
     case PLAT_KEY_RIGHT: seek(pv.show_ms + step); break;
     case PLAT_KEY_HOME: seek(pv.range_start); break;
+    case PLAT_KEY_TAB: pv.overlay = !pv.overlay; break;
     default: break;
     }
+}
+
+const char* scene_label() {
+    uint32_t program = (uint32_t)std::lround(show_params.scene_program);
+    for (int i = 0; i < PROGRAM_COUNT; ++i)
+        if (program != 0 && (&program_set.pt01)[i] == program) return LABELS[i];
+    return "none";
+}
+
+// The stretches of each scene program, read off the script once before the first frame (the
+// timeline then starts over from the show's start values at the first seek).
+std::vector<SceneBand> scene_bands() {
+    std::vector<SceneBand> bands;
+    for (int32_t ms = 0; ms <= SHOW_LENGTH_MS; ms += 100) {
+        tracks_evaluate(ms);
+        std::string label = scene_label();
+        if (bands.empty() || bands.back().label != label) bands.push_back(SceneBand{ms, ms, label});
+        bands.back().end = ms;
+    }
+    return bands;
 }
 
 // The frame: the show's frame at 1920x1080 into the preview's framebuffer, scaled into the window.
@@ -290,7 +315,10 @@ void draw() {
     glClear(GL_COLOR_BUFFER_BIT);
     gl.blit_framebuffer(0, 0, TARGET_WIDTH, TARGET_HEIGHT, x0, y0, x0 + bw, y0 + bh, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     gl.bind_framebuffer(GL_FRAMEBUFFER, 0);
+    int32_t scrubbed = -1;
+    if (pv.overlay) scrubbed = overlay_draw(w, h, pv.show_ms, pv.paused, pv.frame_ms, scene_label());
     plat_swap(pv.window);
+    if (scrubbed >= 0) seek(scrubbed);
 }
 
 int run(const Options& o) {
@@ -315,6 +343,7 @@ int run(const Options& o) {
     }
     report_programs();
     make_framebuffers();
+    overlay_init(scene_bands());
 
     std::string watched = o.src.empty() ? std::string(".") : o.src;
     if (!file_watch_start(watched.c_str()))
@@ -337,6 +366,7 @@ int run(const Options& o) {
         while (plat_poll_event(&ev)) {
             if (ev.kind == PLAT_EVENT_QUIT || ev.kind == PLAT_EVENT_CLOSE) done = true;
             if (ev.kind == PLAT_EVENT_KEY_DOWN) handle_key(ev);
+            overlay_event(ev);
         }
         char name[FILE_WATCH_NAME_SIZE];
         while (file_watch_next(name)) on_file_changed(o, name);
@@ -350,8 +380,10 @@ int run(const Options& o) {
                 std::fflush(stdout);
             }
         }
+        double frame_start = now_seconds();
         draw();
         ++frames;
+        pv.frame_ms = (now_seconds() - frame_start) * 1000;
         if (!pv.reloaded.empty()) {
             glFinish();
             std::printf("reloaded %s: built in %.0f ms, on screen %.0f ms after the write\n", pv.reloaded.c_str(), pv.build_ms,
@@ -362,6 +394,7 @@ int run(const Options& o) {
     }
     if (frames > 0) std::printf("%ld frames, %.1f ms each on average\n", frames, (now_seconds() - first_frame) * 1000 / frames);
     file_watch_stop();
+    overlay_shutdown();
     close_window();
     return 0;
 }
@@ -370,7 +403,8 @@ int run(const Options& o) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Rehearses the show: starts at any time, loops a range and rebuilds a program when its source is saved.\n"
-                 "Keys: space pause/resume, left/right seek 1 s (with shift 10 s), Home back to the range start, Esc quit."};
+                 "Keys: space pause/resume, left/right seek 1 s (with shift 10 s), Home back to the range start,\n"
+                 "Tab the overlay (time, scrubber, parameters, frame time), Esc quit."};
     app.name("oruvane-preview");
     Options o;
     const double show = SHOW_LENGTH_MS / 1000.0;
