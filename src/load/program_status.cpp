@@ -2,6 +2,7 @@
 // the tools need fetched here on first use.
 #include "load/program_status.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "load/gl_entry.h"
@@ -111,4 +112,13 @@ int program_rebuild(uint32_t program, const char* vertex_text, const char* fragm
     release(trial);
     status_gl.delete_program(trial);
     return ok;
+}
+
+int program_log_line(const char* text, int* line, int* column, int* message_offset) {
+    int source = 0, l = 0, c = 0, n = 0;
+    if (sscanf(text, "%d:%d(%d): %n", &source, &l, &c, &n) != 3 || n == 0) return 0;
+    *line = l;
+    *column = c;
+    *message_offset = n;
+    return 1;
 }

@@ -27,3 +27,7 @@ int program_active_uniform(uint32_t program, int index, char* name, uint32_t* ty
 // `program` itself with them, so its name (which the timeline holds) stays valid. Returns 1 then;
 // returns 0 leaving `program` untouched when anything fails. *out gets the trial's logs either way.
 int program_rebuild(uint32_t program, const char* vertex_text, const char* fragment_text, ProgramStatus* out);
+// Splits one line of a driver log of the usual form "0:LINE(COL): error: ..." into *line,
+// *column and the offset of the message after the prefix. Returns 0 (outputs untouched) for a line
+// of any other form.
+int program_log_line(const char* text, int* line, int* column, int* message_offset);

@@ -30,8 +30,6 @@
 
 namespace {
 
-const char* const LABELS[PROGRAM_COUNT] = {"pt01", "pt02", "pt03", "pt04", "pt05",
-                                           "pt06", "pt07", "pt08", "pt09", "post"};
 const char* const STAGES[2] = {"vertex", "fragment"};
 
 // The GL context the programs are built in: a small window through the window layer, which needs
@@ -106,8 +104,8 @@ void add_diagnostics(ProgramReport& r, int stage, const std::string& log) {
     while (std::getline(in, l)) {
         if (l.find("error") == std::string::npos) continue;
         Diagnostic d{std::to_string(file) + ".ck", STAGES[stage], 0, l, ""};
-        int string_no = 0, line = 0;
-        if (std::sscanf(l.c_str(), "%d:%d(", &string_no, &line) == 2 || std::sscanf(l.c_str(), "ERROR: %d:%d:", &string_no, &line) == 2) {
+        int line = 0, column = 0, at = 0;
+        if (program_log_line(l.c_str(), &line, &column, &at)) {
             d.line = line;
             d.source = source_line(text, line);
         }
@@ -224,7 +222,7 @@ void run_checks(Report& rep) {
     const uint32_t* names = &program_set.pt01;
     for (int i = 0; i < PROGRAM_COUNT; ++i) {
         ProgramReport r;
-        r.label = LABELS[i];
+        r.label = PROGRAM_LABELS[i];
         r.files[0] = 2 * i;
         r.files[1] = 2 * i + 1;
         ProgramStatus st;

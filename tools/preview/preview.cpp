@@ -35,9 +35,6 @@
 
 namespace {
 
-const char* const LABELS[PROGRAM_COUNT] = {"pt01", "pt02", "pt03", "pt04", "pt05",
-                                           "pt06", "pt07", "pt08", "pt09", "post"};
-
 struct Options {
     std::string dir = ".";
     std::string src;
@@ -193,8 +190,8 @@ void print_log(const std::string& file, const std::string& label, const char* st
             l += *p;
             continue;
         }
-        int s = 0, line = 0, col = 0, n = 0;
-        if (std::sscanf(l.c_str(), "%d:%d(%d): %n", &s, &line, &col, &n) == 3 && n > 0)
+        int line = 0, col = 0, n = 0;
+        if (program_log_line(l.c_str(), &line, &col, &n))
             std::fprintf(stderr, "%s:%d:%d: %s\n", file.c_str(), line, col, l.c_str() + n);
         else if (!l.empty())
             std::fprintf(stderr, "%s: %s\n", file.c_str(), l.c_str());
@@ -209,16 +206,16 @@ void rebuild(int index, const std::string& vs, const std::string& fs, const std:
     static ProgramStatus st;
     double begin = now_seconds();
     if (program_rebuild(program, vs.c_str(), fs.c_str(), &st)) {
-        pv.reloaded = LABELS[index];
+        pv.reloaded = PROGRAM_LABELS[index];
         pv.written_at = when;
         pv.build_ms = (now_seconds() - begin) * 1000;
         return;
     }
     const char* stages[2] = {"vertex", "fragment"};
     for (int s = 0; s < 2; ++s)
-        if (!st.compiled[s]) print_log(names[s], LABELS[index], stages[s], st.log[s]);
+        if (!st.compiled[s]) print_log(names[s], PROGRAM_LABELS[index], stages[s], st.log[s]);
     if (st.compiled[0] && st.compiled[1])
-        std::fprintf(stderr, "%s: %s does not link; the old program stays\n%s\n", names[1].c_str(), LABELS[index], st.link_log);
+        std::fprintf(stderr, "%s: %s does not link; the old program stays\n%s\n", names[1].c_str(), PROGRAM_LABELS[index], st.link_log);
     std::fflush(stderr);
 }
 
@@ -231,7 +228,7 @@ void on_file_changed(const Options& o, const std::string& name) {
         if (ext != ".vsh" && ext != ".fsh") return;
         int index = -1;
         for (int i = 0; i < PROGRAM_COUNT; ++i)
-            if (stem == LABELS[i]) index = i;
+            if (stem == PROGRAM_LABELS[i]) index = i;
         if (index < 0) return;
         std::string names[2] = {o.src + "/" + stem + ".vsh", o.src + "/" + stem + ".fsh"};
         std::string vs, fs;
@@ -245,8 +242,8 @@ void on_file_changed(const Options& o, const std::string& name) {
         return;
     int index = number / 2;
     scene_file_counter = 2 * index;
-    char* vs = read_scene_file(LABELS[index]);
-    char* fs = vs ? read_scene_file(LABELS[index]) : nullptr;
+    char* vs = read_scene_file(PROGRAM_LABELS[index]);
+    char* fs = vs ? read_scene_file(PROGRAM_LABELS[index]) : nullptr;
     if (vs && fs) {
         std::string names[2] = {std::to_string(2 * index) + ".ck", std::to_string(2 * index + 1) + ".ck"};
         rebuild(index, vs, fs, names, written_at(name));
@@ -261,7 +258,7 @@ void report_programs() {
     for (int i = 0; i < PROGRAM_COUNT; ++i) {
         if (program_status((&program_set.pt01)[i], &st)) continue;
         for (int s = 0; s < 2; ++s)
-            if (!st.compiled[s]) print_log(std::to_string(2 * i + s) + ".ck", LABELS[i], stages[s], st.log[s]);
+            if (!st.compiled[s]) print_log(std::to_string(2 * i + s) + ".ck", PROGRAM_LABELS[i], stages[s], st.log[s]);
     }
 }
 
@@ -281,7 +278,7 @@ void handle_key(const PlatEvent& ev) {
 const char* scene_label() {
     uint32_t program = (uint32_t)std::lround(show_params.scene_program);
     for (int i = 0; i < PROGRAM_COUNT; ++i)
-        if (program != 0 && (&program_set.pt01)[i] == program) return LABELS[i];
+        if (program != 0 && (&program_set.pt01)[i] == program) return PROGRAM_LABELS[i];
     return "none";
 }
 

@@ -18,9 +18,6 @@
 namespace {
 
 // The script is built with program names 1 ... 10 so that a scene program maps back to its label.
-const char* const LABELS[PROGRAM_COUNT] = {"pt01", "pt02", "pt03", "pt04", "pt05",
-                                           "pt06", "pt07", "pt08", "pt09", "post"};
-
 void build_script() {
     uint32_t* names = &program_set.pt01;
     for (uint32_t i = 0; i < PROGRAM_COUNT; ++i) names[i] = i + 1;
@@ -36,7 +33,7 @@ const ShowParams& params_at(int32_t ms) {
 
 const char* scene_label(const ShowParams& p) {
     long n = std::lround(p.scene_program);
-    return n >= 1 && n <= PROGRAM_COUNT ? LABELS[n - 1] : "none";
+    return n >= 1 && n <= PROGRAM_COUNT ? PROGRAM_LABELS[n - 1] : "none";
 }
 
 // The parameters the script drives, in output order: name, first float and component count.
