@@ -87,8 +87,9 @@ struct Preview {
     double frame_ms = 0;
 } pv;
 
-bool open_window(bool fullscreen) {
-    if (!plat_video_init()) return false;
+// Returns null, or what could not be made.
+const char* open_window(bool fullscreen) {
+    if (!plat_video_init()) return "no display (is DISPLAY set?)";
     int dw = 0, dh = 0;
     plat_display_size(&dw, &dh);
     int w = TARGET_WIDTH, h = TARGET_HEIGHT;
@@ -102,10 +103,12 @@ bool open_window(bool fullscreen) {
         h = (int)(TARGET_HEIGHT * scale);
     }
     pv.window = plat_window_create("oruvane-preview", w, h, fullscreen, 8, 32);
-    if (pv.window) pv.context = plat_gl_context_create(pv.window);
-    if (!pv.context || !plat_gl_make_current(pv.window, pv.context)) return false;
+    if (!pv.window) return "no window with a GL drawable";
+    pv.context = plat_gl_context_create(pv.window);
+    if (!pv.context) return "no GL context";
+    if (!plat_gl_make_current(pv.window, pv.context)) return "the GL context cannot be made current";
     if (fullscreen) plat_cursor_show(0);
-    return true;
+    return nullptr;
 }
 
 void close_window() {
@@ -323,9 +326,9 @@ int run(const Options& o) {
         std::fprintf(stderr, "oruvane-preview: cannot enter %s\n", o.dir.c_str());
         return 2;
     }
-    if (!open_window(o.fullscreen)) {
+    if (const char* failure = open_window(o.fullscreen)) {
         close_window();
-        std::fprintf(stderr, "oruvane-preview: cannot open a GL window (is DISPLAY set?)\n");
+        std::fprintf(stderr, "oruvane-preview: cannot open the window: %s\n", failure);
         return 2;
     }
     if (!intro_init()) {
