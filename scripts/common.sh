@@ -7,7 +7,7 @@
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
   libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
-  libcli11-dev"
+  libcli11-dev libcairo2-dev libimgui-dev"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
 
 # ensure_packages PKG...: installs whichever of PKG are missing, as root or through sudo.

@@ -19,9 +19,10 @@ struct Spawn {
     std::vector<std::pair<std::string, std::string>> env;  // set these
     std::vector<std::string> unset;                        // and remove these
     std::string out = "/dev/null", err = "/dev/null";
+    std::vector<std::string> args;  // arguments after the program's name
 };
 
-// Starts `path` with no arguments as `s` says; returns its pid.
+// Starts `path` with s.args as `s` says; returns its pid.
 inline pid_t spawn(const std::string& path, const Spawn& s) {
     pid_t pid = fork();
     if (pid == 0) {
@@ -32,7 +33,10 @@ inline pid_t spawn(const std::string& path, const Spawn& s) {
         int err = open(s.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, 1);
         dup2(err, 2);
-        execl(path.c_str(), path.c_str(), (char*)nullptr);
+        std::vector<char*> argv{const_cast<char*>(path.c_str())};
+        for (const auto& a : s.args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(path.c_str(), argv.data());
         _exit(127);
     }
     return pid;

@@ -11,14 +11,25 @@ enum PlatEventKind {
     PLAT_EVENT_CLOSE,     // the window (or the session) asks the show to close
     PLAT_EVENT_KEY_DOWN,  // `key` holds the key code
     PLAT_EVENT_SIZE,      // the drawable's new size in `width` and `height`
+    PLAT_EVENT_MOUSE,     // the pointer moved or a button changed: `x`, `y` and `buttons`
 };
-enum { PLAT_KEY_ESCAPE = 27 };
+enum {
+    PLAT_KEY_TAB = 9,
+    PLAT_KEY_ESCAPE = 27,
+    PLAT_KEY_SPACE = 32,
+    PLAT_KEY_LEFT = 0x101,
+    PLAT_KEY_RIGHT = 0x102,
+    PLAT_KEY_HOME = 0x103,
+};
 
 struct PlatEvent {
     int kind;
     int key;
     int width;
     int height;
+    int shift;    // PLAT_EVENT_KEY_DOWN: nonzero while a shift key is held
+    int x, y;     // PLAT_EVENT_MOUSE: pointer position in window pixels from the top left
+    int buttons;  // PLAT_EVENT_MOUSE: bit 0 left, bit 1 right, bit 2 middle, set while held
 };
 
 // Handle of the running executable (never null).
@@ -39,6 +50,8 @@ void plat_cursor_show(int show);
 // with a double-buffered 8-bit RGB drawable for a compatibility (not core) GL context, and the
 // nearest alpha and depth bits the driver offers at or below those asked. Returns the window, or null.
 void* plat_window_create(const char* title, int width, int height, int fullscreen, int alpha_bits, int depth_bits);
+// The usable size of the desktop the window would open on, or 0 x 0 when it cannot be known.
+void plat_display_size(int* width, int* height);
 // Destroys a window made by plat_window_create.
 void plat_window_destroy(void* window);
 // The size in pixels of the window's GL drawable.

@@ -100,6 +100,13 @@ void* plat_window_create(const char* title, int width, int height, int fullscree
     return nullptr;
 }
 
+void plat_display_size(int* width, int* height) {
+    SDL_Rect r{0, 0, 0, 0};
+    if (SDL_GetDisplayUsableBounds(0, &r) != 0) r = SDL_Rect{0, 0, 0, 0};
+    *width = r.w;
+    *height = r.h;
+}
+
 void plat_window_destroy(void* window) { SDL_DestroyWindow((SDL_Window*)window); }
 
 void plat_drawable_size(void* window, int* width, int* height) { SDL_GL_GetDrawableSize((SDL_Window*)window, width, height); }
@@ -141,7 +148,7 @@ uint32_t plat_ticks() { return (uint32_t)SDL_GetTicks(); }
 int plat_poll_event(PlatEvent* ev) {
     SDL_Event e;
     if (!plat.video_up || !SDL_PollEvent(&e)) return 0;
-    *ev = PlatEvent{PLAT_EVENT_OTHER, 0, 0, 0};
+    *ev = PlatEvent{PLAT_EVENT_OTHER, 0, 0, 0, 0, 0, 0, 0};
     if (plat.quit_event && e.type == plat.quit_event) {
         ev->kind = PLAT_EVENT_QUIT;
     } else if (e.type == SDL_QUIT) {
@@ -159,7 +166,24 @@ int plat_poll_event(PlatEvent* ev) {
         }
     } else if (e.type == SDL_KEYDOWN) {
         ev->kind = PLAT_EVENT_KEY_DOWN;
-        ev->key = e.key.keysym.sym == SDLK_ESCAPE ? PLAT_KEY_ESCAPE : (int)e.key.keysym.sym;
+        SDL_Keycode k = e.key.keysym.sym;
+        ev->key = k == SDLK_ESCAPE ? PLAT_KEY_ESCAPE
+                  : k == SDLK_LEFT ? PLAT_KEY_LEFT
+                  : k == SDLK_RIGHT ? PLAT_KEY_RIGHT
+                  : k == SDLK_HOME ? PLAT_KEY_HOME
+                                   : (int)k;
+        ev->shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+    } else if (e.type == SDL_MOUSEMOTION || e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) {
+        // Each event's own position and buttons, not the state by the time it is read.
+        ev->kind = PLAT_EVENT_MOUSE;
+        Uint32 held = e.type == SDL_MOUSEMOTION ? e.motion.state : SDL_GetMouseState(nullptr, nullptr);
+        if (e.type != SDL_MOUSEMOTION) {
+            held = (held & ~SDL_BUTTON(e.button.button)) | (e.type == SDL_MOUSEBUTTONDOWN ? SDL_BUTTON(e.button.button) : 0);
+        }
+        ev->x = e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x;
+        ev->y = e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y;
+        ev->buttons = ((held & SDL_BUTTON_LMASK) ? 1 : 0) | ((held & SDL_BUTTON_RMASK) ? 2 : 0) |
+                      ((held & SDL_BUTTON_MMASK) ? 4 : 0);
     }
     return 1;
 }

@@ -4,8 +4,11 @@
 #include "load/gl_entry.h"
 #include "load/textures.h"
 #include "render/render.h"
+#include "render/uniforms.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
+
+uint32_t post_framebuffer;
 
 static void bind_linear(GLenum unit, GLuint texture) {
     glActiveTexture(unit);
@@ -22,9 +25,13 @@ static GLuint logo_texture(float slot) {
     return s >= 0 && s < TEXTURE_SLOTS ? texture_table[(int)s] : 0;
 }
 
+static GLint post_uniform(GLuint program, PostUniform u) {
+    return glGetUniformLocation(program, POST_UNIFORM_INFO[u].name);
+}
+
 void render_post(int32_t t) {
     const ShowParams& p = show_params;
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, post_framebuffer);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
     bind_linear(GL_TEXTURE0, scene_target);
     bind_linear(GL_TEXTURE1, feedback_texture);
@@ -32,23 +39,23 @@ void render_post(int32_t t) {
 
     GLuint post = program_set.post;
     glUseProgram(post);
-    glUniform1i(glGetUniformLocation(post, "renderedTexture"), 0);
-    glUniform1i(glGetUniformLocation(post, "backBuffer"), 1);
-    glUniform1i(glGetUniformLocation(post, "logoTexture"), 2);
-    glUniform4fv(glGetUniformLocation(post, "fpar"), 4, p.fpar);
-    glUniform2fv(glGetUniformLocation(post, "resolution"), 1, p.resolution);
-    glUniform2fv(glGetUniformLocation(post, "mouse"), 1, p.mouse);
-    glUniform1f(glGetUniformLocation(post, "time"), (float)((double)(float)t * 0.001));
-    glUniform4fv(glGetUniformLocation(post, "flashColor"), 1, p.flashColor);
-    glUniform1f(glGetUniformLocation(post, "rgbOffset"), p.rgbOffset);
-    glUniform2fv(glGetUniformLocation(post, "blurSize"), 1, p.blurSize);
-    glUniform2fv(glGetUniformLocation(post, "blurDir"), 1, p.blurDir);
-    glUniform1i(glGetUniformLocation(post, "useEffect"), (GLint)nearbyintf(p.useEffect));
-    glUniform1i(glGetUniformLocation(post, "displayLogo"), (GLint)nearbyintf(p.displayLogo));
-    glUniform4fv(glGetUniformLocation(post, "logoColor"), 1, p.logoColor);
-    glUniform2fv(glGetUniformLocation(post, "logoScale"), 1, p.logoScale);
-    glUniform2fv(glGetUniformLocation(post, "logoOffset"), 1, p.logoOffset);
-    glUniform1f(glGetUniformLocation(post, "gamma"), p.gamma);
+    glUniform1i(post_uniform(post, POST_U_RENDERED_TEXTURE), 0);
+    glUniform1i(post_uniform(post, POST_U_BACK_BUFFER), 1);
+    glUniform1i(post_uniform(post, POST_U_LOGO_TEXTURE), 2);
+    glUniform4fv(post_uniform(post, POST_U_FPAR), 4, p.fpar);
+    glUniform2fv(post_uniform(post, POST_U_RESOLUTION), 1, p.resolution);
+    glUniform2fv(post_uniform(post, POST_U_MOUSE), 1, p.mouse);
+    glUniform1f(post_uniform(post, POST_U_TIME), (float)((double)(float)t * 0.001));
+    glUniform4fv(post_uniform(post, POST_U_FLASH_COLOR), 1, p.flashColor);
+    glUniform1f(post_uniform(post, POST_U_RGB_OFFSET), p.rgbOffset);
+    glUniform2fv(post_uniform(post, POST_U_BLUR_SIZE), 1, p.blurSize);
+    glUniform2fv(post_uniform(post, POST_U_BLUR_DIR), 1, p.blurDir);
+    glUniform1i(post_uniform(post, POST_U_USE_EFFECT), (GLint)nearbyintf(p.useEffect));
+    glUniform1i(post_uniform(post, POST_U_DISPLAY_LOGO), (GLint)nearbyintf(p.displayLogo));
+    glUniform4fv(post_uniform(post, POST_U_LOGO_COLOR), 1, p.logoColor);
+    glUniform2fv(post_uniform(post, POST_U_LOGO_SCALE), 1, p.logoScale);
+    glUniform2fv(post_uniform(post, POST_U_LOGO_OFFSET), 1, p.logoOffset);
+    glUniform1f(post_uniform(post, POST_U_GAMMA), p.gamma);
     glRects(-1, -1, 1, 1);
 
     // Unit 0 is left holding feedback_texture, which is where the next scene pass finds it.

@@ -3,11 +3,15 @@
 #pragma once
 #include <stdint.h>
 
+// Framebuffer the post pass composites into and copies the feedback from: 0, the window's back
+// buffer, in the show; a tool may point it at its own 1920x1080 framebuffer.
+extern uint32_t post_framebuffer;
+
 // Draws the frame at show time t (ms): per-frame parameters, the timeline, the scene pass and the
 // post pass. Draws nothing, and leaves the feedback alone, while skip_render rounds to nonzero.
 void render_frame(int32_t t);
 // Binds the scene framebuffer with scene_target as its only colour attachment, drawn to.
 void bind_scene_target();
-// Composites scene, previous frame and logo into the back buffer, then copies it to
+// Composites scene, previous frame and logo into post_framebuffer, then copies it to
 // feedback_texture, leaving that bound on texture unit 0.
 void render_post(int32_t t);

@@ -4,6 +4,7 @@
 #include "load/gl_entry.h"
 #include "load/textures.h"
 #include "render/render.h"
+#include "render/uniforms.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
 #include "timeline/tracks.h"
@@ -13,6 +14,10 @@ void bind_scene_target() {
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, scene_target, 0);
     const GLenum buffers[1] = {GL_COLOR_ATTACHMENT0_EXT};
     glDrawBuffers(1, buffers);
+}
+
+static GLint scene_uniform(GLuint program, SceneUniform u) {
+    return glGetUniformLocation(program, SCENE_UNIFORM_INFO[u].name);
 }
 
 void render_frame(int32_t t) {
@@ -37,22 +42,22 @@ void render_frame(int32_t t) {
     glEnable(GL_TEXTURE_2D);
     glActiveTexture(GL_TEXTURE1);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture_table[0]);
+    glBindTexture(GL_TEXTURE_2D, texture_table[SCENE_TEXTURE2_SLOT]);
     glActiveTexture(GL_TEXTURE2);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture_table[2]);
+    glBindTexture(GL_TEXTURE_2D, texture_table[SCENE_TEXTURE3_SLOT]);
 
     glUseProgram(program);
     // Looked up every frame: a name the program does not use gives -1 and uploads nothing.
-    glUniform2fv(glGetUniformLocation(program, "resolution"), 1, p.resolution);
-    glUniform2fv(glGetUniformLocation(program, "mouse"), 1, p.mouse);
-    glUniform1f(glGetUniformLocation(program, "time"), (float)seconds);
-    glUniform1i(glGetUniformLocation(program, "texture"), 0);
-    glUniform1i(glGetUniformLocation(program, "texture2"), 1);
-    glUniform1i(glGetUniformLocation(program, "texture3"), 2);
-    glUniform3fv(glGetUniformLocation(program, "campos"), 1, p.campos);
-    glUniform3fv(glGetUniformLocation(program, "camtar"), 1, p.camtar);
-    glUniform3fv(glGetUniformLocation(program, "camup"), 1, p.camup);
+    glUniform2fv(scene_uniform(program, SCENE_U_RESOLUTION), 1, p.resolution);
+    glUniform2fv(scene_uniform(program, SCENE_U_MOUSE), 1, p.mouse);
+    glUniform1f(scene_uniform(program, SCENE_U_TIME), (float)seconds);
+    glUniform1i(scene_uniform(program, SCENE_U_TEXTURE), 0);
+    glUniform1i(scene_uniform(program, SCENE_U_TEXTURE2), 1);
+    glUniform1i(scene_uniform(program, SCENE_U_TEXTURE3), 2);
+    glUniform3fv(scene_uniform(program, SCENE_U_CAMPOS), 1, p.campos);
+    glUniform3fv(scene_uniform(program, SCENE_U_CAMTAR), 1, p.camtar);
+    glUniform3fv(scene_uniform(program, SCENE_U_CAMUP), 1, p.camup);
     glRects(-1, -1, 1, 1);
 
     render_post(t);

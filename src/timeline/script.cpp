@@ -7,6 +7,8 @@
 #include "tracks.h"
 
 ProgramSet program_set;
+const char* const PROGRAM_LABELS[PROGRAM_COUNT] = {"pt01", "pt02", "pt03", "pt04", "pt05",
+                                                   "pt06", "pt07", "pt08", "pt09", "post"};
 int32_t time_offset_ms;
 
 // The moments the scene changes, and the end of the show.

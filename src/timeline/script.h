@@ -31,6 +31,8 @@ struct SceneSlot {
 
 extern const SceneSlot scene_slots[SCENE_SLOT_COUNT];  // in show order, back to back from 0
 extern ProgramSet program_set;  // zero at load
+// The labels of the ProgramSet fields in field order, "pt01" ... "pt09", "post", for the tools.
+extern const char* const PROGRAM_LABELS[PROGRAM_COUNT];
 extern int32_t time_offset_ms;  // added to the frame clock for the show time; the script sets it to 0
 
 // Adds the show's cues (71 tracks) to the track table. Needs program_set filled.

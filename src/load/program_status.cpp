@@ -1,0 +1,124 @@
+// Compile and link status, active uniforms and in-place rebuilds, with the few entry points only
+// the tools need fetched here on first use.
+#include "load/program_status.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "load/gl_entry.h"
+#include "platform/platform.h"
+
+static struct {
+    int fetched;
+    PFNGLGETSHADERIVPROC get_shader_iv;
+    PFNGLGETSHADERINFOLOGPROC get_shader_info_log;
+    PFNGLGETPROGRAMIVPROC get_program_iv;
+    PFNGLGETPROGRAMINFOLOGPROC get_program_info_log;
+    PFNGLGETATTACHEDSHADERSPROC get_attached_shaders;
+    PFNGLGETACTIVEUNIFORMPROC get_active_uniform;
+    PFNGLDETACHSHADERPROC detach_shader;
+    PFNGLDELETESHADERPROC delete_shader;
+    PFNGLDELETEPROGRAMPROC delete_program;
+    PFNGLISPROGRAMPROC is_program;
+} status_gl;
+
+static int fetch() {
+    if (status_gl.fetched) return 1;
+    status_gl.get_shader_iv = (PFNGLGETSHADERIVPROC)plat_gl_proc_address("glGetShaderiv");
+    status_gl.get_shader_info_log = (PFNGLGETSHADERINFOLOGPROC)plat_gl_proc_address("glGetShaderInfoLog");
+    status_gl.get_program_iv = (PFNGLGETPROGRAMIVPROC)plat_gl_proc_address("glGetProgramiv");
+    status_gl.get_program_info_log = (PFNGLGETPROGRAMINFOLOGPROC)plat_gl_proc_address("glGetProgramInfoLog");
+    status_gl.get_attached_shaders = (PFNGLGETATTACHEDSHADERSPROC)plat_gl_proc_address("glGetAttachedShaders");
+    status_gl.get_active_uniform = (PFNGLGETACTIVEUNIFORMPROC)plat_gl_proc_address("glGetActiveUniform");
+    status_gl.detach_shader = (PFNGLDETACHSHADERPROC)plat_gl_proc_address("glDetachShader");
+    status_gl.delete_shader = (PFNGLDELETESHADERPROC)plat_gl_proc_address("glDeleteShader");
+    status_gl.delete_program = (PFNGLDELETEPROGRAMPROC)plat_gl_proc_address("glDeleteProgram");
+    status_gl.is_program = (PFNGLISPROGRAMPROC)plat_gl_proc_address("glIsProgram");
+    status_gl.fetched = status_gl.get_shader_iv && status_gl.get_shader_info_log && status_gl.get_program_iv &&
+                        status_gl.get_program_info_log && status_gl.get_attached_shaders &&
+                        status_gl.get_active_uniform && status_gl.detach_shader && status_gl.delete_shader &&
+                        status_gl.delete_program && status_gl.is_program;
+    return status_gl.fetched;
+}
+
+int program_status(uint32_t program, ProgramStatus* out) {
+    memset(out, 0, sizeof *out);
+    if (!fetch() || program == 0 || !status_gl.is_program(program)) return 0;
+    GLuint shaders[8];
+    GLsizei count = 0;
+    status_gl.get_attached_shaders(program, 8, &count, shaders);
+    for (GLsizei i = 0; i < count; ++i) {
+        GLint type = 0, ok = 0;
+        status_gl.get_shader_iv(shaders[i], GL_SHADER_TYPE, &type);
+        int stage = type == GL_VERTEX_SHADER ? PROGRAM_VERTEX : PROGRAM_FRAGMENT;
+        status_gl.get_shader_iv(shaders[i], GL_COMPILE_STATUS, &ok);
+        out->compiled[stage] = ok == GL_TRUE;
+        status_gl.get_shader_info_log(shaders[i], PROGRAM_LOG_SIZE, nullptr, out->log[stage]);
+    }
+    GLint linked = 0;
+    status_gl.get_program_iv(program, GL_LINK_STATUS, &linked);
+    out->linked = linked == GL_TRUE;
+    status_gl.get_program_info_log(program, PROGRAM_LOG_SIZE, nullptr, out->link_log);
+    return out->compiled[0] && out->compiled[1] && out->linked;
+}
+
+int program_active_uniform(uint32_t program, int index, char* name, uint32_t* type) {
+    if (!fetch() || program == 0 || !status_gl.is_program(program)) return 0;
+    GLint count = 0;
+    status_gl.get_program_iv(program, GL_ACTIVE_UNIFORMS, &count);
+    if (index < 0 || index >= count) return 0;
+    GLint size = 0;
+    GLenum gl_type = 0;
+    status_gl.get_active_uniform(program, (GLuint)index, PROGRAM_UNIFORM_NAME_SIZE, nullptr, &size, &gl_type, name);
+    char* bracket = strchr(name, '[');
+    if (bracket) *bracket = '\0';
+    *type = gl_type;
+    return 1;
+}
+
+static GLuint compile(GLenum type, const char* text) {
+    GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, (const GLchar* const*)&text, nullptr);
+    glCompileShader(shader);
+    return shader;
+}
+
+static void release(GLuint program) {
+    GLuint shaders[8];
+    GLsizei count = 0;
+    status_gl.get_attached_shaders(program, 8, &count, shaders);
+    for (GLsizei i = 0; i < count; ++i) {
+        status_gl.detach_shader(program, shaders[i]);
+        status_gl.delete_shader(shaders[i]);
+    }
+}
+
+int program_rebuild(uint32_t program, const char* vertex_text, const char* fragment_text, ProgramStatus* out) {
+    memset(out, 0, sizeof *out);
+    if (!fetch() || program == 0 || !status_gl.is_program(program)) return 0;
+    // A failed link would leave the show's program unusable, so the new text is tried in a
+    // program of its own first.
+    GLuint trial = glCreateProgram();
+    glAttachShader(trial, compile(GL_FRAGMENT_SHADER, fragment_text));
+    glAttachShader(trial, compile(GL_VERTEX_SHADER, vertex_text));
+    glLinkProgram(trial);
+    int ok = program_status(trial, out);
+    if (ok) {
+        release(program);
+        glAttachShader(program, compile(GL_FRAGMENT_SHADER, fragment_text));
+        glAttachShader(program, compile(GL_VERTEX_SHADER, vertex_text));
+        glLinkProgram(program);
+    }
+    release(trial);
+    status_gl.delete_program(trial);
+    return ok;
+}
+
+int program_log_line(const char* text, int* line, int* column, int* message_offset) {
+    int source = 0, l = 0, c = 0, n = 0;
+    if (sscanf(text, "%d:%d(%d): %n", &source, &l, &c, &n) != 3 || n == 0) return 0;
+    *line = l;
+    *column = c;
+    *message_offset = n;
+    return 1;
+}

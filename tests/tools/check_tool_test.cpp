@@ -1,0 +1,81 @@
+// oruvane-check on the real driver: the bundled show passes; a broken shader, a uniform nothing
+// sets and a short music are each reported where the author can find them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stb_image_write.h>
+
+#include "show_files.h"
+#include "sound_files.h"
+
+namespace {
+
+int run(const std::string& args) { return run_tool(CHECK_PATH, args); }
+
+const char* SCENE = "#version 120\nvarying vec2 uv;\nvoid main(){ gl_FragColor = vec4(uv, 0.0, 1.0); }\n";
+const char* POST =
+    "#version 120\nuniform sampler2D renderedTexture;\nvarying vec2 uv;\n"
+    "void main(){ gl_FragColor = texture2D(renderedTexture, uv); }\n";
+
+// The probe show in the current folder, with `fragment` as program `index`'s fragment text.
+void write_probe(int index = -1, const std::string& fragment = "") {
+    std::vector<std::string> f(9, SCENE);
+    f.push_back(POST);
+    if (index >= 0) f[index] = fragment;
+    write_show(f);
+    const unsigned char logo[4 * 8] = {};
+    stbi_write_png("bitmap.png", 4, 2, 4, logo, 16);
+}
+
+TEST(CheckTool, BundledShowBuilds) {
+    ScratchDir dir;
+    EXPECT_EQ(run(SHOW_DIR), 0) << read_file("out.txt") << read_file("err.txt");
+    std::string out = read_file("out.txt");
+    EXPECT_NE(out.find("all ten programs build"), std::string::npos) << out;
+    EXPECT_NE(out.find("logo  bitmap.png"), std::string::npos) << out;
+    EXPECT_EQ(out.find("shorter than"), std::string::npos) << out;
+}
+
+TEST(CheckTool, BrokenFragmentShaderNamesFileLabelAndLine) {
+    ScratchDir dir;
+    // Program 7 (pt07) is files 12 and 13; the fault is on line 3.
+    write_probe(6, "#version 120\nvarying vec2 uv;\nvoid main(){ gl_FragColor = vec4(uv, 0.0) }\n");
+    EXPECT_EQ(run("."), 1);
+    std::string out = read_file("out.txt");
+    EXPECT_NE(out.find("pt07  12.ck 13.ck  FAILED"), std::string::npos) << out;
+    EXPECT_NE(out.find("13.ck: pt07 fragment shader, line 3:"), std::string::npos) << out;
+    EXPECT_NE(out.find("gl_FragColor = vec4(uv, 0.0) }"), std::string::npos) << out;  // the line itself
+    EXPECT_NE(out.find("pt01  0.ck 1.ck  OK"), std::string::npos) << out;
+
+    EXPECT_EQ(run(". --json"), 1);
+    std::string json = read_file("out.txt");
+    EXPECT_NE(json.find("\"ok\":false"), std::string::npos) << json;
+    EXPECT_NE(json.find("{\"file\":\"13.ck\",\"stage\":\"fragment\",\"line\":3,"), std::string::npos) << json;
+}
+
+TEST(CheckTool, WarnsOfUnsetUniformEmptySamplerAndShortMusic) {
+    ScratchDir dir;
+    write_probe(2, "#version 120\nuniform float gama;\nuniform sampler2D texture3;\nvarying vec2 uv;\n"
+                   "void main(){ gl_FragColor = texture2D(texture3, uv) + vec4(pow(uv.x, gama)); }\n");
+    write_sound("vae5.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 10.0, [](int, double) { return 0.0; });
+    EXPECT_EQ(run("."), 0) << read_file("out.txt");
+    std::string out = read_file("out.txt");
+    EXPECT_NE(out.find("warning: pt03: uniform \"gama\" is declared but the scene pass never sets it"), std::string::npos) << out;
+    EXPECT_NE(out.find("warning: pt03: sampler \"texture3\" reads texture slot 2, which holds no texture"), std::string::npos) << out;
+    EXPECT_NE(out.find("vae5.wav: stream, 10.0 s"), std::string::npos) << out;
+    EXPECT_NE(out.find("warning: music: the stream is 10.0 s, shorter than the 240.0 s show"), std::string::npos) << out;
+    EXPECT_NE(out.find("logo  bitmap.png 4x2"), std::string::npos) << out;
+}
+
+TEST(CheckTool, MissingSceneFileAndNoDisplayFail) {
+    ScratchDir dir;
+    write_probe();
+    std::filesystem::remove("5.ck");
+    EXPECT_EQ(run("."), 1);
+    EXPECT_NE(read_file("out.txt").find("5.ck: pt03 fragment shader: cannot be read"), std::string::npos) << read_file("out.txt");
+    EXPECT_NE(run("no-such-folder"), 0);
+    EXPECT_EQ(std::system((std::string("DISPLAY= ") + CHECK_PATH + " . >out.txt 2>err.txt").c_str()) >> 8, 2);
+    EXPECT_NE(read_file("err.txt").find("no GL context"), std::string::npos);
+}
+
+}  // namespace

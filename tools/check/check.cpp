@@ -1,0 +1,346 @@
+// oruvane-check: does a show folder play as meant? Builds the ten programs through the show's own
+// loader on the real driver, compares their uniforms with those the passes upload, and looks at
+// the logo and the music. Exit 0 only when all ten programs build.
+#include <CLI/CLI.hpp>
+#include <libopenmpt/libopenmpt.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "load/gl_entry.h"
+#include "load/program_status.h"
+#include "load/programs.h"
+#include "load/scene_file.h"
+#include "load/textures.h"
+#include "platform/platform.h"
+#include "render/uniforms.h"
+#include "runner/show.h"
+#include "timeline/params.h"
+#include "timeline/script.h"
+#include "timeline/tracks.h"
+
+namespace {
+
+const char* const STAGES[2] = {"vertex", "fragment"};
+
+// The GL context the programs are built in: a small window through the window layer, which needs
+// a display. This is the one place that knows how the context is made.
+void* gl_window;
+void* gl_context;
+
+bool open_gl_context() {
+    if (!plat_video_init()) return false;
+    gl_window = plat_window_create("oruvane-check", 64, 64, 0, 8, 32);
+    if (gl_window) gl_context = plat_gl_context_create(gl_window);
+    return gl_context && plat_gl_make_current(gl_window, gl_context);
+}
+
+void close_gl_context() {
+    if (gl_context) {
+        plat_gl_make_current(nullptr, nullptr);
+        plat_gl_context_delete(gl_context);
+    }
+    if (gl_window) plat_window_destroy(gl_window);
+    plat_video_quit();
+}
+
+struct Diagnostic {
+    std::string file;  // "13.ck"
+    std::string stage;
+    int line = 0;      // 0: not known
+    std::string message;
+    std::string source;  // the text of that line
+};
+
+struct ProgramReport {
+    std::string label;
+    int files[2];
+    bool ok = false;
+    std::vector<Diagnostic> errors;
+    std::string link_log;
+    std::vector<std::pair<std::string, bool>> uniforms;  // name, set by the passes
+};
+
+struct Report {
+    std::vector<ProgramReport> programs;
+    std::vector<std::string> warnings;
+    std::vector<std::string> errors;
+    std::string logo, music;
+};
+
+std::string scene_text(int number) {
+    scene_file_counter = number;
+    char* text = read_scene_file("check");
+    std::string s = text ? text : "";
+    std::free(text);
+    return s;
+}
+
+std::string source_line(const std::string& text, int line) {
+    std::istringstream in(text);
+    std::string s;
+    for (int i = 1; std::getline(in, s); ++i)
+        if (i == line) return s;
+    return "";
+}
+
+// Splits a compiler log into one diagnostic per error line; the usual "0:LINE(COL): error: ..."
+// gives the line, anything else is kept whole.
+void add_diagnostics(ProgramReport& r, int stage, const std::string& log) {
+    int file = r.files[stage];
+    std::string text = scene_text(file);
+    std::istringstream in(log);
+    std::string l;
+    bool any = false;
+    while (std::getline(in, l)) {
+        if (l.find("error") == std::string::npos) continue;
+        Diagnostic d{std::to_string(file) + ".ck", STAGES[stage], 0, l, ""};
+        int line = 0, column = 0, at = 0;
+        if (program_log_line(l.c_str(), &line, &column, &at)) {
+            d.line = line;
+            d.source = source_line(text, line);
+        }
+        r.errors.push_back(d);
+        any = true;
+    }
+    if (!any) r.errors.push_back(Diagnostic{std::to_string(file) + ".ck", STAGES[stage], 0, log.empty() ? "does not compile" : log, ""});
+}
+
+// The texture-table slots the timeline ever names as the logo.
+std::set<int> logo_slots() {
+    std::set<int> slots{(int)std::lround(show_params_initial.logo_slot)};
+    for (int i = 0; i < track_count; ++i)
+        if (track_table[i].target == &show_params.logo_slot) {
+            slots.insert((int)std::lround(track_table[i].from));
+            slots.insert((int)std::lround(track_table[i].to));
+        }
+    return slots;
+}
+
+bool is_sampler(uint32_t type) {
+    return type == GL_SAMPLER_1D || type == GL_SAMPLER_2D || type == GL_SAMPLER_3D || type == GL_SAMPLER_CUBE ||
+           type == GL_SAMPLER_2D_SHADOW;
+}
+
+void check_uniforms(Report& rep, ProgramReport& r, uint32_t program, bool post) {
+    const UniformInfo* table = post ? POST_UNIFORM_INFO : SCENE_UNIFORM_INFO;
+    int count = post ? (int)POST_UNIFORM_COUNT : (int)SCENE_UNIFORM_COUNT;
+    char name[PROGRAM_UNIFORM_NAME_SIZE];
+    uint32_t type = 0;
+    for (int i = 0; program_active_uniform(program, i, name, &type); ++i) {
+        const UniformInfo* info = nullptr;
+        for (int k = 0; k < count; ++k)
+            if (std::string(table[k].name) == name) info = &table[k];
+        r.uniforms.emplace_back(name, info != nullptr);
+        if (!info) {
+            rep.warnings.push_back(r.label + ": uniform \"" + name + "\" is declared but the " +
+                                   (post ? "post" : "scene") + " pass never sets it (it stays 0)");
+            continue;
+        }
+        if (!is_sampler(type)) continue;
+        std::set<int> slots;
+        if (info->source >= 0) slots.insert(info->source);
+        if (info->source == UNIFORM_LOGO_SLOT) slots = logo_slots();
+        for (int slot : slots)
+            if (slot < 0 || slot >= TEXTURE_SLOTS || texture_table[slot] == 0)
+                rep.warnings.push_back(r.label + ": sampler \"" + name + "\" reads texture slot " + std::to_string(slot) +
+                                       ", which holds no texture (it samples black)");
+    }
+}
+
+void check_logo(Report& rep) {
+    int64_t logo = load_image_texture("bitmap.png");
+    if (logo < 0) {
+        rep.logo = "bitmap.png does not decode";
+        rep.warnings.push_back("logo: bitmap.png is missing or does not decode; the show runs without a logo");
+        return;
+    }
+    texture_table[0] = (uint32_t)logo;
+    GLint w = 0, h = 0, max = 0;
+    glBindTexture(GL_TEXTURE_2D, (GLuint)logo);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+    rep.logo = "bitmap.png " + std::to_string(w) + "x" + std::to_string(h);
+    if (w == 0 || h == 0 || w > max || h > max)
+        rep.warnings.push_back("logo: " + std::to_string(w) + "x" + std::to_string(h) + " is over this driver's largest texture (" +
+                               std::to_string(max) + ")");
+}
+
+std::string seconds_text(double s) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f s", s);
+    return buf;
+}
+
+void check_music(Report& rep) {
+    const char* path = "vae5.wav";
+    const double show = SHOW_LENGTH_MS / 1000.0;
+    SF_INFO info{};
+    if (SNDFILE* f = sf_open(path, SFM_READ, &info)) {
+        sf_close(f);
+        double length = info.samplerate > 0 ? (double)info.frames / info.samplerate : 0;
+        rep.music = "vae5.wav: stream, " + seconds_text(length) + ", " + std::to_string(info.samplerate) + " Hz, " +
+                    std::to_string(info.channels) + " channel(s)";
+        if (length < show)
+            rep.warnings.push_back("music: the stream is " + seconds_text(length) + ", shorter than the " + seconds_text(show) +
+                                   " show: the rest plays in silence");
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    openmpt_module* mod = bytes.empty() ? nullptr
+                                        : openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr,
+                                                                            nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (mod) {
+        double length = openmpt_module_get_duration_seconds(mod);
+        openmpt_module_destroy(mod);
+        rep.music = "vae5.wav: module, " + seconds_text(length) + ", loops for the whole show";
+        return;
+    }
+    rep.music = "vae5.wav is missing or neither a stream nor a module";
+    rep.warnings.push_back("music: vae5.wav is missing or neither a stream nor a module; the show runs silent");
+}
+
+void run_checks(Report& rep) {
+    if (!load_gl_entry_points()) {
+        rep.errors.push_back("the driver lacks an entry point the show needs");
+        return;
+    }
+    scene_file_counter = 0;
+    int built = build_programs();
+    int missing = scene_file_counter;  // the file the loader stopped at, when it stopped
+    const uint32_t* names = &program_set.pt01;
+    for (int i = 0; i < PROGRAM_COUNT; ++i) {
+        ProgramReport r;
+        r.label = PROGRAM_LABELS[i];
+        r.files[0] = 2 * i;
+        r.files[1] = 2 * i + 1;
+        ProgramStatus st;
+        if (!built && missing / 2 <= i) {
+            if (missing / 2 == i) r.errors.push_back(Diagnostic{std::to_string(missing) + ".ck", STAGES[missing % 2], 0, "cannot be read", ""});
+            else r.errors.push_back(Diagnostic{"", "", 0, "not built: loading stops at " + std::to_string(missing) + ".ck", ""});
+        } else if (program_status(names[i], &st)) {
+            r.ok = true;
+        } else {
+            for (int s = 0; s < 2; ++s)
+                if (!st.compiled[s]) add_diagnostics(r, s, st.log[s]);
+            if (st.compiled[0] && st.compiled[1]) r.link_log = st.link_log[0] ? st.link_log : "does not link";
+        }
+        rep.programs.push_back(r);
+    }
+    check_logo(rep);
+    if (built) {
+        build_show_script();
+        for (int i = 0; i < PROGRAM_COUNT; ++i)
+            if (rep.programs[i].ok) check_uniforms(rep, rep.programs[i], names[i], i == PROGRAM_COUNT - 1);
+    }
+    check_music(rep);
+}
+
+bool all_built(const Report& rep) {
+    if (!rep.errors.empty() || rep.programs.size() != PROGRAM_COUNT) return false;
+    for (const ProgramReport& r : rep.programs)
+        if (!r.ok) return false;
+    return true;
+}
+
+void print_text(const Report& rep) {
+    for (const std::string& e : rep.errors) std::printf("error: %s\n", e.c_str());
+    for (const ProgramReport& r : rep.programs) {
+        std::printf("%-5s %d.ck %d.ck  %s\n", r.label.c_str(), r.files[0], r.files[1], r.ok ? "OK" : "FAILED");
+        for (const Diagnostic& d : r.errors) {
+            if (d.file.empty()) std::printf("    %s\n", d.message.c_str());
+            else if (d.line) std::printf("    %s: %s %s shader, line %d: %s\n", d.file.c_str(), r.label.c_str(), d.stage.c_str(), d.line, d.message.c_str());
+            else std::printf("    %s: %s %s shader: %s\n", d.file.c_str(), r.label.c_str(), d.stage.c_str(), d.message.c_str());
+            if (!d.source.empty()) std::printf("    %5d | %s\n", d.line, d.source.c_str());
+        }
+        if (!r.link_log.empty()) std::printf("    link: %s\n", r.link_log.c_str());
+        if (!r.uniforms.empty()) {
+            std::printf("      uniforms:");
+            for (const auto& u : r.uniforms) std::printf(" %s%s", u.first.c_str(), u.second ? "" : " (never set)");
+            std::printf("\n");
+        }
+    }
+    if (!rep.logo.empty()) std::printf("logo  %s\n", rep.logo.c_str());
+    if (!rep.music.empty()) std::printf("music %s\n", rep.music.c_str());
+    for (const std::string& w : rep.warnings) std::printf("warning: %s\n", w.c_str());
+    std::printf("%s\n", all_built(rep) ? "all ten programs build" : "the show does not build");
+}
+
+std::string json_string(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') out += '\\', out += (char)c;
+        else if (c == '\n') out += "\\n";
+        else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else out += (char)c;
+    }
+    return out + "\"";
+}
+
+void print_json(const Report& rep) {
+    std::string o = "{\"ok\":" + std::string(all_built(rep) ? "true" : "false") + ",\"programs\":[";
+    for (size_t i = 0; i < rep.programs.size(); ++i) {
+        const ProgramReport& r = rep.programs[i];
+        o += std::string(i ? "," : "") + "{\"label\":" + json_string(r.label) + ",\"files\":[" + std::to_string(r.files[0]) +
+             "," + std::to_string(r.files[1]) + "],\"ok\":" + (r.ok ? "true" : "false") + ",\"errors\":[";
+        for (size_t k = 0; k < r.errors.size(); ++k) {
+            const Diagnostic& d = r.errors[k];
+            o += std::string(k ? "," : "") + "{\"file\":" + json_string(d.file) + ",\"stage\":" + json_string(d.stage) +
+                 ",\"line\":" + std::to_string(d.line) + ",\"message\":" + json_string(d.message) +
+                 ",\"source\":" + json_string(d.source) + "}";
+        }
+        o += "],\"link_log\":" + json_string(r.link_log) + ",\"uniforms\":[";
+        for (size_t k = 0; k < r.uniforms.size(); ++k)
+            o += std::string(k ? "," : "") + "{\"name\":" + json_string(r.uniforms[k].first) +
+                 ",\"set\":" + (r.uniforms[k].second ? "true" : "false") + "}";
+        o += "]}";
+    }
+    o += "],\"logo\":" + json_string(rep.logo) + ",\"music\":" + json_string(rep.music) + ",\"warnings\":[";
+    for (size_t k = 0; k < rep.warnings.size(); ++k) o += std::string(k ? "," : "") + json_string(rep.warnings[k]);
+    o += "],\"errors\":[";
+    for (size_t k = 0; k < rep.errors.size(); ++k) o += std::string(k ? "," : "") + json_string(rep.errors[k]);
+    std::printf("%s]}\n", o.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Builds a show folder's ten programs on this driver and checks its uniforms, logo and music.\n"
+                 "Exit 0 only when all ten programs build."};
+    app.name("oruvane-check");
+    std::string dir = ".";
+    bool json = false;
+    app.add_option("DIR", dir, "the show folder (scene files 0.ck ... 19.ck, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory);
+    app.add_flag("--json", json, "print the report as JSON");
+    CLI11_PARSE(app, argc, argv);
+
+    if (chdir(dir.c_str()) != 0) {
+        std::fprintf(stderr, "oruvane-check: cannot enter %s\n", dir.c_str());
+        return 2;
+    }
+    if (!open_gl_context()) {
+        close_gl_context();
+        std::fprintf(stderr, "oruvane-check: no GL context (is DISPLAY set to a running X server?)\n");
+        return 2;
+    }
+    Report rep;
+    run_checks(rep);
+    close_gl_context();
+    if (json) print_json(rep);
+    else print_text(rep);
+    return all_built(rep) ? 0 : 1;
+}

@@ -1,0 +1,427 @@
+// oruvane-preview: the rehearsal player. Starts the show at any time in a window, loops a range,
+// seeks and pauses from the keyboard, and rebuilds a program within a frame of its source being
+// saved. It loads, evaluates and draws through the show's own layers; the post pass draws into a
+// 1920x1080 framebuffer of the preview's, which is scaled into the window.
+//
+// A seek moves the timeline exactly (it is a function of time), but the feedback texture holds
+// the frames before it: a seek clears it to black, as at the start of the show, so the first
+// frames after a seek look as they do when the show reaches that point from a black screen.
+#include <CLI/CLI.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "load/gl_entry.h"
+#include "load/intro.h"
+#include "load/program_status.h"
+#include "load/scene_file.h"
+#include "load/textures.h"
+#include "music.h"
+#include "overlay.h"
+#include "platform/file_watch.h"
+#include "platform/platform.h"
+#include "render/render.h"
+#include "runner/show.h"
+#include "timeline/params.h"
+#include "timeline/script.h"
+#include "timeline/tracks.h"
+
+namespace {
+
+struct Options {
+    std::string dir = ".";
+    std::string src;
+    double at = 0;
+    std::vector<double> loop;
+    bool fullscreen = false;
+    bool no_music = false;
+};
+
+// Entry points only the preview needs: its own framebuffer and the scaled copy to the window.
+struct {
+    PFNGLGENFRAMEBUFFERSPROC gen_framebuffers;
+    PFNGLBINDFRAMEBUFFERPROC bind_framebuffer;
+    PFNGLGENRENDERBUFFERSPROC gen_renderbuffers;
+    PFNGLBINDRENDERBUFFERPROC bind_renderbuffer;
+    PFNGLRENDERBUFFERSTORAGEPROC renderbuffer_storage;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebuffer_renderbuffer;
+    PFNGLFRAMEBUFFERTEXTURE2DPROC framebuffer_texture_2d;
+    PFNGLBLITFRAMEBUFFERPROC blit_framebuffer;
+} gl;
+
+bool fetch_gl() {
+    gl.gen_framebuffers = (PFNGLGENFRAMEBUFFERSPROC)plat_gl_proc_address("glGenFramebuffers");
+    gl.bind_framebuffer = (PFNGLBINDFRAMEBUFFERPROC)plat_gl_proc_address("glBindFramebuffer");
+    gl.gen_renderbuffers = (PFNGLGENRENDERBUFFERSPROC)plat_gl_proc_address("glGenRenderbuffers");
+    gl.bind_renderbuffer = (PFNGLBINDRENDERBUFFERPROC)plat_gl_proc_address("glBindRenderbuffer");
+    gl.renderbuffer_storage = (PFNGLRENDERBUFFERSTORAGEPROC)plat_gl_proc_address("glRenderbufferStorage");
+    gl.framebuffer_renderbuffer = (PFNGLFRAMEBUFFERRENDERBUFFERPROC)plat_gl_proc_address("glFramebufferRenderbuffer");
+    gl.framebuffer_texture_2d = (PFNGLFRAMEBUFFERTEXTURE2DPROC)plat_gl_proc_address("glFramebufferTexture2D");
+    gl.blit_framebuffer = (PFNGLBLITFRAMEBUFFERPROC)plat_gl_proc_address("glBlitFramebuffer");
+    return gl.gen_framebuffers && gl.bind_framebuffer && gl.gen_renderbuffers && gl.bind_renderbuffer &&
+           gl.renderbuffer_storage && gl.framebuffer_renderbuffer && gl.framebuffer_texture_2d && gl.blit_framebuffer;
+}
+
+struct Preview {
+    void* window = nullptr;
+    void* context = nullptr;
+    int32_t range_start = 0, range_end = SHOW_LENGTH_MS;
+    bool looping = false;
+    int32_t show_ms = 0;        // the show time of the frame being drawn
+    uint32_t clock_base = 0;    // ticks at which show_ms would have been range time 0
+    bool paused = false;
+    bool music = false;
+    uint32_t clear_fbo = 0;
+    // A rebuilt program waiting for its first frame on screen, and when its file was written.
+    std::string reloaded;
+    double written_at = 0;
+    double build_ms = 0;
+    bool overlay = false;
+    double frame_ms = 0;
+} pv;
+
+// Returns null, or what could not be made.
+const char* open_window(bool fullscreen) {
+    if (!plat_video_init()) return "no display (is DISPLAY set?)";
+    int dw = 0, dh = 0;
+    plat_display_size(&dw, &dh);
+    int w = TARGET_WIDTH, h = TARGET_HEIGHT;
+    if (fullscreen && dw > 0) {
+        w = dw;
+        h = dh;
+    } else if (dw > 0 && dh > 0) {
+        // Scaled down, keeping the show's shape, when the desktop is smaller than the target.
+        double scale = std::min(1.0, std::min((double)dw / TARGET_WIDTH, (double)dh / TARGET_HEIGHT));
+        w = (int)(TARGET_WIDTH * scale);
+        h = (int)(TARGET_HEIGHT * scale);
+    }
+    pv.window = plat_window_create("oruvane-preview", w, h, fullscreen, 8, 32);
+    if (!pv.window) return "no window with a GL drawable";
+    pv.context = plat_gl_context_create(pv.window);
+    if (!pv.context) return "no GL context";
+    if (!plat_gl_make_current(pv.window, pv.context)) return "the GL context cannot be made current";
+    if (fullscreen) plat_cursor_show(0);
+    return nullptr;
+}
+
+void close_window() {
+    if (pv.context) {
+        plat_gl_make_current(nullptr, nullptr);
+        plat_gl_context_delete(pv.context);
+    }
+    if (pv.window) plat_window_destroy(pv.window);
+    plat_video_quit();
+}
+
+// The 1920x1080 framebuffer the post pass draws into, and one to clear the feedback texture with.
+void make_framebuffers() {
+    uint32_t fbo = 0, colour = 0;
+    gl.gen_framebuffers(1, &fbo);
+    gl.gen_renderbuffers(1, &colour);
+    gl.bind_renderbuffer(GL_RENDERBUFFER, colour);
+    gl.renderbuffer_storage(GL_RENDERBUFFER, GL_RGBA8, TARGET_WIDTH, TARGET_HEIGHT);
+    gl.bind_framebuffer(GL_FRAMEBUFFER, fbo);
+    gl.framebuffer_renderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+    gl.bind_renderbuffer(GL_RENDERBUFFER, 0);
+    post_framebuffer = fbo;
+    gl.gen_framebuffers(1, &pv.clear_fbo);
+    gl.bind_framebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void clear_feedback() {
+    gl.bind_framebuffer(GL_FRAMEBUFFER, pv.clear_fbo);
+    gl.framebuffer_texture_2d(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, feedback_texture, 0);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    gl.bind_framebuffer(GL_FRAMEBUFFER, 0);
+    // The scene pass finds the feedback on unit 0, as the post pass leaves it.
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, feedback_texture);
+}
+
+// Moves the show to `ms` (kept inside the range): the timeline starts over from the show's start
+// values, so the parameters are exactly those the show has at that time, and the feedback is cleared.
+void seek(int32_t ms) {
+    pv.show_ms = std::clamp(ms, pv.range_start, pv.range_end);
+    pv.clock_base = plat_ticks() - (uint32_t)(pv.show_ms - pv.range_start);
+    show_params = show_params_initial;
+    clear_feedback();
+    if (pv.music) preview_music_seek(pv.show_ms);
+}
+
+void set_paused(bool paused) {
+    if (paused == pv.paused) return;
+    pv.paused = paused;
+    if (!paused) pv.clock_base = plat_ticks() - (uint32_t)(pv.show_ms - pv.range_start);
+    if (pv.music) preview_music_pause(paused);
+    std::printf("%s at %.3f s\n", paused ? "paused" : "playing", pv.show_ms / 1000.0);
+    std::fflush(stdout);
+}
+
+bool read_text(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+double now_seconds() {
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+double written_at(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return now_seconds();
+    return st.st_mtim.tv_sec + st.st_mtim.tv_nsec * 1e-9;
+}
+
+// Prints a driver log with each "0:LINE(COL): " turned into "FILE:LINE:COL: ", as editors jump to.
+void print_log(const std::string& file, const std::string& label, const char* stage, const char* log) {
+    std::fprintf(stderr, "%s: %s %s shader does not compile; the old program stays\n", file.c_str(), label.c_str(), stage);
+    std::string l;
+    for (const char* p = log;; ++p) {
+        if (*p && *p != '\n') {
+            l += *p;
+            continue;
+        }
+        int line = 0, col = 0, n = 0;
+        if (program_log_line(l.c_str(), &line, &col, &n))
+            std::fprintf(stderr, "%s:%d:%d: %s\n", file.c_str(), line, col, l.c_str() + n);
+        else if (!l.empty())
+            std::fprintf(stderr, "%s: %s\n", file.c_str(), l.c_str());
+        l.clear();
+        if (!*p) break;
+    }
+}
+
+// Rebuilds program `index` from its two texts; on failure the old program stays and the log shows.
+void rebuild(int index, const std::string& vs, const std::string& fs, const std::string names[2], double when) {
+    uint32_t program = (&program_set.pt01)[index];
+    static ProgramStatus st;
+    double begin = now_seconds();
+    if (program_rebuild(program, vs.c_str(), fs.c_str(), &st)) {
+        pv.reloaded = PROGRAM_LABELS[index];
+        pv.written_at = when;
+        pv.build_ms = (now_seconds() - begin) * 1000;
+        return;
+    }
+    const char* stages[2] = {"vertex", "fragment"};
+    for (int s = 0; s < 2; ++s)
+        if (!st.compiled[s]) print_log(names[s], PROGRAM_LABELS[index], stages[s], st.log[s]);
+    if (st.compiled[0] && st.compiled[1])
+        std::fprintf(stderr, "%s: %s does not link; the old program stays\n%s\n", names[1].c_str(), PROGRAM_LABELS[index], st.link_log);
+    std::fflush(stderr);
+}
+
+// A saved file: "pt03.fsh" or "pt03.vsh" under --src, or a scene file "N.ck" in the show folder.
+void on_file_changed(const Options& o, const std::string& name) {
+    if (!o.src.empty()) {
+        size_t dot = name.rfind('.');
+        if (dot == std::string::npos) return;
+        std::string stem = name.substr(0, dot), ext = name.substr(dot);
+        if (ext != ".vsh" && ext != ".fsh") return;
+        int index = -1;
+        for (int i = 0; i < PROGRAM_COUNT; ++i)
+            if (stem == PROGRAM_LABELS[i]) index = i;
+        if (index < 0) return;
+        std::string names[2] = {o.src + "/" + stem + ".vsh", o.src + "/" + stem + ".fsh"};
+        std::string vs, fs;
+        if (!read_text(names[0], vs) || !read_text(names[1], fs)) return;
+        rebuild(index, vs, fs, names, written_at(o.src + "/" + name));
+        return;
+    }
+    int number = -1;
+    char tail = 0;
+    if (std::sscanf(name.c_str(), "%d.c%c", &number, &tail) != 2 || tail != 'k' || number < 0 || number >= 2 * PROGRAM_COUNT)
+        return;
+    int index = number / 2;
+    scene_file_counter = 2 * index;
+    char* vs = read_scene_file(PROGRAM_LABELS[index]);
+    char* fs = vs ? read_scene_file(PROGRAM_LABELS[index]) : nullptr;
+    if (vs && fs) {
+        std::string names[2] = {std::to_string(2 * index) + ".ck", std::to_string(2 * index + 1) + ".ck"};
+        rebuild(index, vs, fs, names, written_at(name));
+    }
+    std::free(vs);
+    std::free(fs);
+}
+
+void report_programs() {
+    static ProgramStatus st;
+    const char* stages[2] = {"vertex", "fragment"};
+    for (int i = 0; i < PROGRAM_COUNT; ++i) {
+        if (program_status((&program_set.pt01)[i], &st)) continue;
+        for (int s = 0; s < 2; ++s)
+            if (!st.compiled[s]) print_log(std::to_string(2 * i + s) + ".ck", PROGRAM_LABELS[i], stages[s], st.log[s]);
+    }
+}
+
+void handle_key(const PlatEvent& ev) {
+    int32_t step = ev.shift ? 10000 : 1000;
+    switch (ev.key) {
+    case PLAT_KEY_ESCAPE: plat_post_quit(); break;
+    case PLAT_KEY_SPACE: set_paused(!pv.paused); break;
+    case PLAT_KEY_LEFT: seek(pv.show_ms - step); break;
+    case PLAT_KEY_RIGHT: seek(pv.show_ms + step); break;
+    case PLAT_KEY_HOME: seek(pv.range_start); break;
+    case PLAT_KEY_TAB: pv.overlay = !pv.overlay; break;
+    default: break;
+    }
+}
+
+const char* scene_label() {
+    uint32_t program = (uint32_t)std::lround(show_params.scene_program);
+    for (int i = 0; i < PROGRAM_COUNT; ++i)
+        if (program != 0 && (&program_set.pt01)[i] == program) return PROGRAM_LABELS[i];
+    return "none";
+}
+
+// The stretches of each scene program, read off the script once before the first frame (the
+// timeline then starts over from the show's start values at the first seek).
+std::vector<SceneBand> scene_bands() {
+    std::vector<SceneBand> bands;
+    for (int32_t ms = 0; ms <= SHOW_LENGTH_MS; ms += 100) {
+        tracks_evaluate(ms);
+        std::string label = scene_label();
+        if (bands.empty() || bands.back().label != label) bands.push_back(SceneBand{ms, ms, label});
+        bands.back().end = ms;
+    }
+    return bands;
+}
+
+// The frame: the show's frame at 1920x1080 into the preview's framebuffer, scaled into the window.
+void draw() {
+    glViewport(0, 0, TARGET_WIDTH, TARGET_HEIGHT);
+    render_frame(pv.show_ms);
+    int w = 0, h = 0;
+    plat_drawable_size(pv.window, &w, &h);
+    gl.bind_framebuffer(GL_READ_FRAMEBUFFER, post_framebuffer);
+    gl.bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    // Letterboxed: the picture keeps its shape in a window of any size.
+    double scale = std::min((double)w / TARGET_WIDTH, (double)h / TARGET_HEIGHT);
+    int bw = (int)(TARGET_WIDTH * scale), bh = (int)(TARGET_HEIGHT * scale);
+    int x0 = (w - bw) / 2, y0 = (h - bh) / 2;
+    glViewport(0, 0, w, h);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    gl.blit_framebuffer(0, 0, TARGET_WIDTH, TARGET_HEIGHT, x0, y0, x0 + bw, y0 + bh, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    gl.bind_framebuffer(GL_FRAMEBUFFER, 0);
+    int32_t scrubbed = -1;
+    if (pv.overlay) scrubbed = overlay_draw(w, h, pv.show_ms, pv.paused, pv.frame_ms, scene_label());
+    plat_swap(pv.window);
+    if (scrubbed >= 0) seek(scrubbed);
+}
+
+int run(const Options& o) {
+    if (chdir(o.dir.c_str()) != 0) {
+        std::fprintf(stderr, "oruvane-preview: cannot enter %s\n", o.dir.c_str());
+        return 2;
+    }
+    if (const char* failure = open_window(o.fullscreen)) {
+        close_window();
+        std::fprintf(stderr, "oruvane-preview: cannot open the window: %s\n", failure);
+        return 2;
+    }
+    if (!intro_init()) {
+        close_window();
+        std::fprintf(stderr, "oruvane-preview: the show does not load: an entry point is missing or a scene file cannot be read (oruvane-check tells which)\n");
+        return 1;
+    }
+    if (!fetch_gl()) {
+        close_window();
+        std::fprintf(stderr, "oruvane-preview: the driver has no framebuffer blit\n");
+        return 1;
+    }
+    report_programs();
+    make_framebuffers();
+    overlay_init(scene_bands());
+
+    std::string watched = o.src.empty() ? std::string(".") : o.src;
+    if (!file_watch_start(watched.c_str()))
+        std::fprintf(stderr, "oruvane-preview: cannot watch %s; no live reload\n", watched.c_str());
+
+    if (!o.loop.empty()) {
+        pv.range_start = (int32_t)std::lround(o.loop[0] * 1000);
+        pv.range_end = (int32_t)std::lround(o.loop[1] * 1000);
+        pv.looping = true;
+    }
+    int32_t start = o.loop.empty() ? (int32_t)std::lround(o.at * 1000) : pv.range_start;
+    if (!o.no_music) pv.music = preview_music_start(start) != 0;
+    seek(start);
+
+    bool done = false;
+    double first_frame = now_seconds();
+    long frames = 0;
+    while (!done) {
+        PlatEvent ev;
+        while (plat_poll_event(&ev)) {
+            if (ev.kind == PLAT_EVENT_QUIT || ev.kind == PLAT_EVENT_CLOSE) done = true;
+            if (ev.kind == PLAT_EVENT_KEY_DOWN) handle_key(ev);
+            overlay_event(ev);
+        }
+        char name[FILE_WATCH_NAME_SIZE];
+        while (file_watch_next(name)) on_file_changed(o, name);
+
+        if (!pv.paused) {
+            pv.show_ms = pv.range_start + (int32_t)(plat_ticks() - pv.clock_base);
+            if (pv.show_ms > pv.range_end) {
+                if (!pv.looping) break;  // the show is over, as in the show itself
+                seek(pv.range_start);
+                std::printf("loop: back to %.3f s\n", pv.range_start / 1000.0);
+                std::fflush(stdout);
+            }
+        }
+        double frame_start = now_seconds();
+        draw();
+        ++frames;
+        pv.frame_ms = (now_seconds() - frame_start) * 1000;
+        if (!pv.reloaded.empty()) {
+            glFinish();
+            std::printf("reloaded %s: built in %.0f ms, on screen %.0f ms after the write\n", pv.reloaded.c_str(), pv.build_ms,
+                        (now_seconds() - pv.written_at) * 1000);
+            std::fflush(stdout);
+            pv.reloaded.clear();
+        }
+    }
+    if (frames > 0) std::printf("%ld frames, %.1f ms each on average\n", frames, (now_seconds() - first_frame) * 1000 / frames);
+    file_watch_stop();
+    overlay_shutdown();
+    close_window();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Rehearses the show: starts at any time, loops a range and rebuilds a program when its source is saved.\n"
+                 "Keys: space pause/resume, left/right seek 1 s (with shift 10 s), Home back to the range start,\n"
+                 "Tab the overlay (time, scrubber, parameters, frame time), Esc quit."};
+    app.name("oruvane-preview");
+    Options o;
+    const double show = SHOW_LENGTH_MS / 1000.0;
+    app.add_option("--dir", o.dir, "the show folder (scene files, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory)->capture_default_str();
+    app.add_option("--src", o.src, "folder of the GLSL sources (pt01.vsh, pt01.fsh, ...) to watch; default: the scene files")
+        ->check(CLI::ExistingDirectory);
+    app.add_option("--at", o.at, "show time to start at, in seconds")->check(CLI::Range(0.0, show));
+    app.add_option("--loop", o.loop, "play the range A..B seconds over and over")->expected(2)->check(CLI::Range(0.0, show));
+    auto* window = app.add_flag("--window", "in a window, scaled down to fit the screen (the default)");
+    app.add_flag("--fullscreen", o.fullscreen, "full screen")->excludes(window);
+    app.add_flag("--no-music", o.no_music, "play without the music");
+    CLI11_PARSE(app, argc, argv);
+    if (!o.loop.empty() && o.loop[1] <= o.loop[0]) {
+        std::fprintf(stderr, "oruvane-preview: --loop needs A < B\n");
+        return 2;
+    }
+    // The source folder is named relative to where the preview was started.
+    if (!o.src.empty()) o.src = std::filesystem::absolute(o.src).string();
+    return run(o);
+}
