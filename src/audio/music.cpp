@@ -10,13 +10,18 @@ unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];
 static const char MUSIC_FILE[] = "vae5.wav";
 static const uint32_t MUSIC_MODULE_FLAGS = AUDIO_MUSIC_RAMP | AUDIO_MUSIC_LOOP;
 
-void music_start() {
-    if (music_state != 0) return;
-    if (!audio_init(-1, MUSIC_FREQ, 0)) return;
+uint32_t music_open() {
+    if (!audio_init(-1, MUSIC_FREQ, 0)) return 0;
     // Whatever sampled format libsndfile reads goes first; anything else is tried as a tracker module.
     uint32_t handle = audio_stream_create_file(0, MUSIC_FILE, 0, 0, 0);
     if (handle == 0)
         handle = audio_music_load(0, MUSIC_FILE, 0, 0, MUSIC_MODULE_FLAGS, MUSIC_FREQ);
+    return handle;
+}
+
+void music_start() {
+    if (music_state != 0) return;
+    uint32_t handle = music_open();
     if (handle == 0) return;
     audio_channel_play(handle, 1);
     audio_start();

@@ -18,6 +18,9 @@ extern unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];  // zero at 
 // Plays "vae5.wav" from the current directory, as a stream or else as a looping module. Does
 // nothing once music_state is 1; every failure is silent and leaves music_state 0.
 void music_start();
+// Opens the output and loads the music as music_start does (stream, else looping module) without
+// playing it. Returns the channel handle, or 0 when there is no device or no music.
+uint32_t music_open();
 // Opens the music as music_start plays it (the same file, stream or else looping module) into a
 // decoder with no device behind it, at its start, for rendering offline. Returns 1, or 0 with `d`
 // empty when there is no music.

@@ -152,10 +152,18 @@ int decoder_open_stream(AudioDecoder* d, int from_memory, const char* file, uint
     }
     d->sound = sound;
     d->file_channels = info.channels;
+    d->file_rate = info.samplerate;
+    d->file_frames = info.frames;
     d->step = (double)info.samplerate / AUDIO_RATE;
     d->kind = AUDIO_DECODER_STREAM;
     stream_restart(*d, 0, 0.0);
     return 1;
+}
+
+double decoder_length_seconds(const AudioDecoder* d) {
+    if (d->kind == AUDIO_DECODER_STREAM) return (double)d->file_frames / d->file_rate;
+    if (d->kind == AUDIO_DECODER_MODULE) return openmpt_module_get_duration_seconds(d->module);
+    return 0;
 }
 
 // ---- modules ---------------------------------------------------------------------------------

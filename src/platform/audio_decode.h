@@ -35,6 +35,8 @@ struct AudioDecoder {
     AudioSource source;
     sf_private_tag* sound;
     int32_t file_channels;
+    int32_t file_rate;             // the file's frames per second
+    int64_t file_frames;           // the file's length in its own frames
     int32_t decoded;               // frames in `buffer`
     int32_t used;                  // of those, frames already taken
     int32_t file_done;             // the file has no frames left to read
@@ -57,6 +59,9 @@ int decoder_open_stream(AudioDecoder* d, int from_memory, const char* file, uint
 // Loads anything libopenmpt reads (up to 64 MiB) the same way, positioned at its start;
 // AUDIO_MUSIC_LOOP repeats the song forever, AUDIO_MUSIC_RAMP ramps volume changes. Returns 1 or 0.
 int decoder_open_module(AudioDecoder* d, int from_memory, const char* file, uint64_t offset, uint64_t length, uint32_t flags);
+// The sound's length in seconds, from the start (a looping module: one pass of its song); 0 when
+// `d` holds nothing.
+double decoder_length_seconds(const AudioDecoder* d);
 // Releases what `d` holds and leaves it empty; harmless on an empty decoder.
 void decoder_close(AudioDecoder* d);
 // Positions `d` so that the next frame out is output frame `frame` (AUDIO_RATE frames from the

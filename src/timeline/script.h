@@ -12,6 +12,7 @@ struct ProgramSet {
 
 enum {
     SHOW_SCRIPT_TRACKS = 71,
+    PROGRAM_COUNT = 10,       // programs in ProgramSet, each built from two scene files
     SHOW_LENGTH_MS = 240000,  // the frame loop ends once more than this has elapsed
     SCREEN_WIDTH = 1920,      // the window, the drawable and both float targets
     SCREEN_HEIGHT = 1080,

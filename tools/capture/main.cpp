@@ -18,6 +18,7 @@
 #include "capture.h"
 #include "load/gl_entry.h"
 #include "load/intro.h"
+#include "load/program_status.h"
 #include "platform/audio_decode.h"
 #include "platform/headless.h"
 #include "runner/window.h"
@@ -55,30 +56,15 @@ std::string one_line(const std::string& log) {
 // The show builds its programs without looking at the result; a capture of a broken program
 // would be a video of nothing, so every program is checked here with the driver's own words.
 bool programs_built(std::string& error) {
-    const char* labels[PROGRAM_COUNT] = {"pt01", "pt02", "pt03", "pt04", "pt05", "pt06", "pt07", "pt08", "pt09", "post"};
     const uint32_t* names = &program_set.pt01;
+    static ProgramStatus st;
     for (int i = 0; i < PROGRAM_COUNT; ++i) {
-        GLint linked = GL_FALSE;
-        ::glGetProgramiv(names[i], GL_LINK_STATUS, &linked);
-        if (linked == GL_TRUE) continue;
+        if (program_status(names[i], &st)) continue;
         std::string log;
-        GLuint shaders[2] = {0, 0};
-        GLsizei count = 0;
-        ::glGetAttachedShaders(names[i], 2, &count, shaders);
-        for (GLsizei k = 0; k < count; ++k) {
-            GLint compiled = GL_FALSE;
-            ::glGetShaderiv(shaders[k], GL_COMPILE_STATUS, &compiled);
-            if (compiled == GL_TRUE) continue;
-            char text[2048] = "";
-            ::glGetShaderInfoLog(shaders[k], sizeof text, nullptr, text);
-            log += text;
-        }
-        if (log.empty()) {
-            char text[2048] = "";
-            ::glGetProgramInfoLog(names[i], sizeof text, nullptr, text);
-            log = text;
-        }
-        error = std::string("program ") + labels[i] + " (scene files " + std::to_string(2 * i) + ".ck, " +
+        for (int k : {PROGRAM_VERTEX, PROGRAM_FRAGMENT})
+            if (!st.compiled[k]) log += st.log[k];
+        if (log.empty()) log = st.link_log;
+        error = std::string("program ") + PROGRAM_LABELS[i] + " (scene files " + std::to_string(2 * i) + ".ck, " +
                 std::to_string(2 * i + 1) + ".ck) failed to build: " + one_line(log);
         return false;
     }

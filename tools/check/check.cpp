@@ -2,8 +2,6 @@
 // loader on the real driver, compares their uniforms with those the passes upload, and looks at
 // the logo and the music. Exit 0 only when all ten programs build.
 #include <CLI/CLI.hpp>
-#include <libopenmpt/libopenmpt.h>
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -21,9 +19,11 @@
 #include "load/programs.h"
 #include "load/scene_file.h"
 #include "load/textures.h"
+#include "audio/music.h"
+#include "platform/audio_decode.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "render/uniforms.h"
-#include "runner/show.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
 #include "timeline/tracks.h"
@@ -32,12 +32,19 @@ namespace {
 
 const char* const STAGES[2] = {"vertex", "fragment"};
 
-// The GL context the programs are built in: a small window through the window layer, which needs
-// a display. This is the one place that knows how the context is made.
+// The GL context the programs are built in: display-less through EGL, or else a small window
+// through the window layer. This is the one place that knows how the context is made.
+bool headless;
 void* gl_window;
 void* gl_context;
 
 bool open_gl_context() {
+    // The display-less context first, as the capture tool draws; a window on the X display when
+    // the driver has no surfaceless EGL.
+    if (headless_open(SCREEN_WIDTH, SCREEN_HEIGHT)) {
+        headless = true;
+        return true;
+    }
     if (!plat_video_init()) return false;
     gl_window = plat_window_create("oruvane-check", 64, 64, 0, 8, 32);
     if (gl_window) gl_context = plat_gl_context_create(gl_window);
@@ -45,6 +52,10 @@ bool open_gl_context() {
 }
 
 void close_gl_context() {
+    if (headless) {
+        headless_close();
+        return;
+    }
     if (gl_context) {
         plat_gl_make_current(nullptr, nullptr);
         plat_gl_context_delete(gl_context);
@@ -183,32 +194,25 @@ std::string seconds_text(double s) {
 }
 
 void check_music(Report& rep) {
-    const char* path = "vae5.wav";
     const double show = SHOW_LENGTH_MS / 1000.0;
-    SF_INFO info{};
-    if (SNDFILE* f = sf_open(path, SFM_READ, &info)) {
-        sf_close(f);
-        double length = info.samplerate > 0 ? (double)info.frames / info.samplerate : 0;
-        rep.music = "vae5.wav: stream, " + seconds_text(length) + ", " + std::to_string(info.samplerate) + " Hz, " +
-                    std::to_string(info.channels) + " channel(s)";
+    // The show's own choice: a stream when one opens, else a looping module.
+    static AudioDecoder music;
+    if (!music_decoder_open(&music)) {
+        rep.music = "vae5.wav is missing or neither a stream nor a module";
+        rep.warnings.push_back("music: vae5.wav is missing or neither a stream nor a module; the show runs silent");
+        return;
+    }
+    double length = decoder_length_seconds(&music);
+    if (music.kind == AUDIO_DECODER_STREAM) {
+        rep.music = "vae5.wav: stream, " + seconds_text(length) + ", " + std::to_string(music.file_rate) + " Hz, " +
+                    std::to_string(music.file_channels) + " channel(s)";
         if (length < show)
             rep.warnings.push_back("music: the stream is " + seconds_text(length) + ", shorter than the " + seconds_text(show) +
                                    " show: the rest plays in silence");
-        return;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    openmpt_module* mod = bytes.empty() ? nullptr
-                                        : openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr,
-                                                                            nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (mod) {
-        double length = openmpt_module_get_duration_seconds(mod);
-        openmpt_module_destroy(mod);
+    } else {
         rep.music = "vae5.wav: module, " + seconds_text(length) + ", loops for the whole show";
-        return;
     }
-    rep.music = "vae5.wav is missing or neither a stream nor a module";
-    rep.warnings.push_back("music: vae5.wav is missing or neither a stream nor a module; the show runs silent");
+    decoder_close(&music);
 }
 
 void run_checks(Report& rep) {
@@ -334,7 +338,7 @@ int main(int argc, char** argv) {
     }
     if (!open_gl_context()) {
         close_gl_context();
-        std::fprintf(stderr, "oruvane-check: no GL context (is DISPLAY set to a running X server?)\n");
+        std::fprintf(stderr, "oruvane-check: no GL context: %s, and no window on the X display (DISPLAY)\n", headless_error());
         return 2;
     }
     Report rep;

@@ -8,8 +8,8 @@
 #include "load/gl_entry.h"
 #include "load/textures.h"
 #include "platform/platform.h"
-#include "runner/show.h"
 #include "timeline/params.h"
+#include "timeline/script.h"
 
 namespace {
 bool ready;

@@ -28,7 +28,6 @@
 #include "platform/file_watch.h"
 #include "platform/platform.h"
 #include "render/render.h"
-#include "runner/show.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
 #include "timeline/tracks.h"
@@ -92,15 +91,15 @@ const char* open_window(bool fullscreen) {
     if (!plat_video_init()) return "no display (is DISPLAY set?)";
     int dw = 0, dh = 0;
     plat_display_size(&dw, &dh);
-    int w = TARGET_WIDTH, h = TARGET_HEIGHT;
+    int w = SCREEN_WIDTH, h = SCREEN_HEIGHT;
     if (fullscreen && dw > 0) {
         w = dw;
         h = dh;
     } else if (dw > 0 && dh > 0) {
         // Scaled down, keeping the show's shape, when the desktop is smaller than the target.
-        double scale = std::min(1.0, std::min((double)dw / TARGET_WIDTH, (double)dh / TARGET_HEIGHT));
-        w = (int)(TARGET_WIDTH * scale);
-        h = (int)(TARGET_HEIGHT * scale);
+        double scale = std::min(1.0, std::min((double)dw / SCREEN_WIDTH, (double)dh / SCREEN_HEIGHT));
+        w = (int)(SCREEN_WIDTH * scale);
+        h = (int)(SCREEN_HEIGHT * scale);
     }
     pv.window = plat_window_create("oruvane-preview", w, h, fullscreen, 8, 32);
     if (!pv.window) return "no window with a GL drawable";
@@ -126,7 +125,7 @@ void make_framebuffers() {
     gl.gen_framebuffers(1, &fbo);
     gl.gen_renderbuffers(1, &colour);
     gl.bind_renderbuffer(GL_RENDERBUFFER, colour);
-    gl.renderbuffer_storage(GL_RENDERBUFFER, GL_RGBA8, TARGET_WIDTH, TARGET_HEIGHT);
+    gl.renderbuffer_storage(GL_RENDERBUFFER, GL_RGBA8, SCREEN_WIDTH, SCREEN_HEIGHT);
     gl.bind_framebuffer(GL_FRAMEBUFFER, fbo);
     gl.framebuffer_renderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
     gl.bind_renderbuffer(GL_RENDERBUFFER, 0);
@@ -300,20 +299,20 @@ std::vector<SceneBand> scene_bands() {
 
 // The frame: the show's frame at 1920x1080 into the preview's framebuffer, scaled into the window.
 void draw() {
-    glViewport(0, 0, TARGET_WIDTH, TARGET_HEIGHT);
+    glViewport(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT);
     render_frame(pv.show_ms);
     int w = 0, h = 0;
     plat_drawable_size(pv.window, &w, &h);
     gl.bind_framebuffer(GL_READ_FRAMEBUFFER, post_framebuffer);
     gl.bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
     // Letterboxed: the picture keeps its shape in a window of any size.
-    double scale = std::min((double)w / TARGET_WIDTH, (double)h / TARGET_HEIGHT);
-    int bw = (int)(TARGET_WIDTH * scale), bh = (int)(TARGET_HEIGHT * scale);
+    double scale = std::min((double)w / SCREEN_WIDTH, (double)h / SCREEN_HEIGHT);
+    int bw = (int)(SCREEN_WIDTH * scale), bh = (int)(SCREEN_HEIGHT * scale);
     int x0 = (w - bw) / 2, y0 = (h - bh) / 2;
     glViewport(0, 0, w, h);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    gl.blit_framebuffer(0, 0, TARGET_WIDTH, TARGET_HEIGHT, x0, y0, x0 + bw, y0 + bh, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    gl.blit_framebuffer(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, x0, y0, x0 + bw, y0 + bh, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     gl.bind_framebuffer(GL_FRAMEBUFFER, 0);
     int32_t scrubbed = -1;
     if (pv.overlay) scrubbed = overlay_draw(w, h, pv.show_ms, pv.paused, pv.frame_ms, scene_label());

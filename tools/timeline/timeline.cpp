@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "runner/show.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
 #include "timeline/tracks.h"
