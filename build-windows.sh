@@ -57,7 +57,7 @@ runtime_packages() {
     path=$(ldconfig -p | sed -n "s|^[[:space:]]*$lib (libc6,x86-64.*) => ||p" | head -1)
     [ -n "$path" ] && dpkg -S "$(readlink -f "$path")" 2>/dev/null | head -1 | cut -d: -f1
   done | sort -u | tr '\n' ' '
-  echo "libgl1-mesa-dri"
+  echo "libgl1 libgl1-mesa-dri"  # SDL opens libGL at run time
 }
 
 stage=build/dist/oruvane-linux-x86_64

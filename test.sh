@@ -22,4 +22,4 @@ echo "== Windows build under wine: the cross-built executable on the same Xvfb"
 ensure_packages $ORUVANE_WINE_PACKAGES
 ./build-windows.sh
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF -DORUVANE_WINDOWS_BIN="$PWD/build-win/bin"
-ctest --test-dir build -L windows --no-tests=error --output-on-failure
+ctest --test-dir build -L "windows|package" --no-tests=error --output-on-failure
