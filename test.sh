@@ -15,7 +15,7 @@ ctest --test-dir build-asan -L "unit|audio" --output-on-failure
 
 echo "== normal build: all tests"
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
-ctest --test-dir build --output-on-failure -LE windows
+ctest --test-dir build --output-on-failure -LE "windows|package"
 
 echo "== Windows build under wine: the cross-built executable on the same Xvfb"
 # No skipping: when wine or the cross toolchain cannot be installed, this fails the run.
