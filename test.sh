@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the normal and the sanitizer build,
-# starts a 1920x1080 Xvfb for the GL and end-to-end tests, and runs CTest.
+# starts a 1920x1080 Xvfb for the GL and end-to-end tests, and runs CTest; then builds the
+# Windows executable (libraries cached per user) and runs it under wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/common.sh
@@ -14,4 +15,11 @@ ctest --test-dir build-asan -L "unit|audio" --output-on-failure
 
 echo "== normal build: all tests"
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
-ctest --test-dir build --output-on-failure
+ctest --test-dir build --output-on-failure -LE "windows|package"
+
+echo "== Windows build under wine: the cross-built executable on the same Xvfb"
+# No skipping: when wine or the cross toolchain cannot be installed, this fails the run.
+ensure_packages $ORUVANE_WINE_PACKAGES
+./build-windows.sh
+build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF -DORUVANE_WINDOWS_BIN="$PWD/build-win/bin"
+ctest --test-dir build -L "windows|package" --no-tests=error --output-on-failure

@@ -9,6 +9,11 @@ ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libgl-dev l
   libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libcli11-dev libcairo2-dev libimgui-dev"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
+# The Windows build (build-windows.sh) and its tests under wine, with the X libraries wine only
+# recommends but needs for display modes, the cursor and input.
+ORUVANE_WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev zip"
+ORUVANE_WINE_PACKAGES="wine64 unzip libxrandr2 libxi6 libxcursor1 libxrender1 libxinerama1 libxxf86vm1
+  libxcomposite1"
 
 # ensure_packages PKG...: installs whichever of PKG are missing, as root or through sudo.
 ensure_packages() {

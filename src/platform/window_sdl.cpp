@@ -1,6 +1,5 @@
 // SDL2 backend of the window, GL context, event, clock and message-box seam.
 #include <SDL.h>
-#include <dlfcn.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -15,11 +14,6 @@ struct PlatState {
 };
 
 static PlatState plat;
-
-void* plat_module_handle() {
-    static void* self = dlopen(nullptr, RTLD_LAZY);
-    return self;
-}
 
 int plat_video_init() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
@@ -142,8 +136,6 @@ void present_and_yield() {
 }
 
 void plat_sleep_ms(uint32_t ms) { SDL_Delay(ms); }
-
-uint32_t plat_ticks() { return (uint32_t)SDL_GetTicks(); }
 
 int plat_poll_event(PlatEvent* ev) {
     SDL_Event e;

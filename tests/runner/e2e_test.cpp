@@ -2,42 +2,13 @@
 // picture, ends on Escape, and reports each start-up failure with its message and exit code 0.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdint>
-#include <stb_image.h>
-#include <stb_image_write.h>
-
-#include "process.h"
-#include "show_files.h"
-#include "sound_files.h"
+#include "probe_show.h"
 
 namespace {
-
-// The probe show: every scene draws a gradient, the post program paints (0.2, 0.6, 0.4) over it
-// wherever the scene is not too bright, so the screen is one known colour.
-const char* SCENE = "#version 120\nvarying vec2 uv;\nvoid main(){ gl_FragColor = vec4(uv * 0.5, 0.0, 1.0); }\n";
-const char* POST =
-    "#version 120\nuniform sampler2D renderedTexture;\nvarying vec2 uv;\n"
-    "void main(){ vec4 s = texture2D(renderedTexture, uv); gl_FragColor = vec4(0.2, 0.6, 0.4, 1.0) + s * 0.0; }\n";
 
 std::string display() {
     const char* d = std::getenv("DISPLAY");
     return d ? d : "";
-}
-
-void write_probe_assets(int skip_file = -1) {
-    std::vector<std::string> fragments(9, SCENE);
-    fragments.push_back(POST);
-    write_show(fragments);
-    if (skip_file >= 0) std::filesystem::remove(std::to_string(skip_file) + ".ck");
-    const unsigned char logo[4] = {255, 255, 255, 255};
-    stbi_write_png("bitmap.png", 1, 1, 4, logo, 4);
-}
-
-// "vae5.wav" in the current directory: a 16-bit stereo 440 Hz sine at half scale.
-void write_sine_wav(double seconds) {
-    write_sound("vae5.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, seconds,
-                [](int, double t) { return 0.5 * std::sin(2.0 * M_PI * 440.0 * t); });
 }
 
 class E2e : public ::testing::Test {
@@ -94,21 +65,7 @@ TEST_F(E2e, ShowsTheProbePictureFullScreenAndEscapeEndsIt) {
     ASSERT_EQ(g, "1920x1080+0+0") << err();
     std::this_thread::sleep_for(std::chrono::seconds(3));  // loading done, frames running
     ASSERT_TRUE(alive(pid)) << err();
-    x_run(display(), "import -window root " + (dir.path / "shot.png").string());
-    int w = 0, h = 0, n = 0;
-    unsigned char* shot = stbi_load((dir.path / "shot.png").c_str(), &w, &h, &n, 3);
-    ASSERT_NE(shot, nullptr);
-    ASSERT_EQ(w, 1920);
-    ASSERT_EQ(h, 1080);
-    for (int y : {10, 540, 1070}) {
-        for (int x : {10, 960, 1910}) {
-            const unsigned char* p = shot + (y * w + x) * 3;
-            EXPECT_NEAR(p[0], 51, 1) << x << "," << y;
-            EXPECT_NEAR(p[1], 153, 1) << x << "," << y;
-            EXPECT_NEAR(p[2], 102, 1) << x << "," << y;
-        }
-    }
-    stbi_image_free(shot);
+    expect_probe_picture(display(), (dir.path / "shot.png").string());
     x_run(display(), "xdotool mousemove 960 540 key Escape");
     EXPECT_EQ(wait_exit(pid, 15), 0);
     EXPECT_EQ(err(), "");
@@ -193,18 +150,7 @@ TEST_F(E2e, MusicSoundsThroughTheDiskDriver) {
     EXPECT_EQ(wait_exit(pid, 15), 0);
     EXPECT_EQ(err().find("()!"), std::string::npos) << err();  // the disk driver says where it writes
     EXPECT_EQ(err().find("mzk???"), std::string::npos) << err();
-    std::string pcm = read_file(raw);
-    ASSERT_GT(pcm.size(), 44100u * 4u / 2u) << "less than half a second was played";
-    const int16_t* s16 = reinterpret_cast<const int16_t*>(pcm.data());
-    size_t n = pcm.size() / 2;
-    double sum = 0;
-    int peak = 0;
-    for (size_t i = 0; i < n; ++i) {
-        sum += (double)s16[i] * s16[i];
-        peak = std::max(peak, std::abs((int)s16[i]));
-    }
-    EXPECT_NEAR(peak, 16384, 200);
-    EXPECT_GT(std::sqrt(sum / n), 16384 * 0.5);  // a sine at half scale has RMS 0.707 of that
+    expect_sine_played(read_file(raw));
 }
 
 }  // namespace

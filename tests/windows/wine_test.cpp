@@ -1,0 +1,134 @@
+// The Windows executable under wine on the 1920x1080 Xvfb: it shows the probe picture full
+// screen, ends on Escape and by itself, reports a missing scene file in its box, and sounds.
+// One wine prefix, made in a scratch folder at the start, serves every case.
+#include <gtest/gtest.h>
+
+#include "probe_show.h"
+
+namespace {
+
+const char* WINE = "/usr/lib/wine/wine64";
+std::string prefix;  // the run's WINEPREFIX
+
+std::string display() {
+    const char* d = std::getenv("DISPLAY");
+    return d ? d : "";
+}
+
+// The wine environment every run gets: the run's prefix, no debug chatter, and no offer to
+// install the .NET and HTML runtimes while the prefix is made.
+std::vector<std::pair<std::string, std::string>> wine_env() {
+    return {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+}
+
+// Makes the prefix once for the whole run and stops its wine server at the end.
+class WinePrefix : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_EQ(access(WINE, X_OK), 0) << "needs Debian's wine64 package";
+        char tmpl[] = "/tmp/oruvane-wine-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        prefix = std::string(tmpl) + "/prefix";
+        std::string env;
+        for (const auto& kv : wine_env()) env += kv.first + "='" + kv.second + "' ";
+        ASSERT_EQ(std::system((env + WINE + " wineboot -i >/dev/null 2>&1 && " + env + "/usr/lib/wine/wineserver -w").c_str()), 0);
+    }
+    void TearDown() override {
+        if (prefix.empty()) return;
+        std::system(("WINEPREFIX='" + prefix + "' /usr/lib/wine/wineserver -k >/dev/null 2>&1").c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(std::filesystem::path(prefix).parent_path(), ec);
+    }
+};
+const auto* wine_prefix = ::testing::AddGlobalTestEnvironment(new WinePrefix);
+
+class Wine : public ::testing::Test {
+protected:
+    ScratchDir dir;
+    std::vector<pid_t> started;
+    void SetUp() override {
+        ASSERT_FALSE(display().empty()) << "the wine tests need DISPLAY (a 1920x1080 Xvfb)";
+        ASSERT_FALSE(prefix.empty());
+    }
+    // Starts `exe` (null: the oruvane.exe already there) under wine in the scratch folder, the
+    // way a person double-clicks it beside its files; a failed test's leftovers are killed in TearDown.
+    pid_t start(const char* exe, std::vector<std::pair<std::string, std::string>> env = {}) {
+        if (exe) std::filesystem::copy_file(exe, dir.path / "oruvane.exe");
+        write_file("start", std::string("#!/bin/sh\nexec ") + WINE + " oruvane.exe\n");
+        std::filesystem::permissions(dir.path / "start", std::filesystem::perms::owner_all);
+        Spawn s;
+        s.cwd = dir.path.string();
+        s.env = wine_env();
+        s.env.push_back({"SDL_AUDIODRIVER", "dummy"});
+        for (const auto& kv : env) s.env.push_back(kv);
+        s.err = (dir.path / "stderr.txt").string();
+        pid_t pid = spawn((dir.path / "start").string(), s);
+        started.push_back(pid);
+        return pid;
+    }
+    void TearDown() override {
+        for (pid_t pid : started) {
+            if (alive(pid)) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    }
+    std::string err() { return read_file((dir.path / "stderr.txt").string()); }
+};
+
+TEST_F(Wine, ShowsTheProbePictureFullScreenAndEscapeEndsIt) {
+    write_probe_assets();
+    pid_t pid = start(ORUVANE_EXE);
+    ASSERT_EQ(x_wait_window(display(), "Oruvane", 60), "1920x1080+0+0") << err();
+    std::this_thread::sleep_for(std::chrono::seconds(5));  // loading done, frames running
+    ASSERT_TRUE(alive(pid)) << err();
+    expect_probe_picture(display(), (dir.path / "shot.png").string());
+    x_run(display(), "xdotool mousemove 960 540 key Escape");
+    EXPECT_EQ(wait_exit(pid, 30), 0) << err();
+    EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
+}
+
+TEST_F(Wine, EndsByItselfAfterFourMinutesOfShowTime) {
+    // The test build's clock runs twenty times fast: the 240 s show takes 12 s.
+    write_probe_assets();
+    pid_t pid = start(ORUVANE_FASTCLOCK_EXE);
+    ASSERT_FALSE(x_wait_window(display(), "Oruvane", 60).empty()) << err();
+    EXPECT_EQ(wait_exit(pid, 120), 0) << err();
+    EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
+}
+
+TEST_F(Wine, MissingSceneFileFailsLoading) {
+    write_probe_assets(7);
+    pid_t pid = start(ORUVANE_EXE);
+    ASSERT_FALSE(x_wait_window(display(), "error", 60).empty()) << err();
+    EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
+    EXPECT_TRUE(x_dismiss_error_box(display(), 5));
+    EXPECT_EQ(wait_exit(pid, 30), 0) << err();
+    EXPECT_NE(err().find("intro_init()!"), std::string::npos) << err();
+}
+
+TEST_F(Wine, MusicSoundsThroughTheDiskDriver) {
+    write_probe_assets();
+    write_sine_wav(10.0);
+    pid_t pid = start(ORUVANE_EXE, {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", "played.raw"}});
+    ASSERT_FALSE(x_wait_window(display(), "Oruvane", 60).empty()) << err();
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    x_run(display(), "xdotool mousemove 960 540 key Escape");
+    EXPECT_EQ(wait_exit(pid, 30), 0) << err();
+    expect_sine_played(read_file((dir.path / "played.raw").string()));
+}
+
+TEST_F(Wine, TheUnpackedZipPlaysTheBundledShow) {
+    ASSERT_EQ(run_tool("unzip", "-q " + std::string(ORUVANE_ZIP)), 0);
+    for (int n = 0; n < 20; ++n) EXPECT_TRUE(std::filesystem::exists(std::to_string(n) + ".ck")) << n;
+    for (const char* name : {"bitmap.png", "vae5.wav", "README.txt"}) EXPECT_TRUE(std::filesystem::exists(name)) << name;
+    pid_t pid = start(nullptr);
+    ASSERT_EQ(x_wait_window(display(), "Oruvane", 60), "1920x1080+0+0") << err();
+    std::this_thread::sleep_for(std::chrono::seconds(20));  // past loading, into the show
+    ASSERT_TRUE(alive(pid)) << err();
+    x_run(display(), "xdotool mousemove 960 540 key Escape");
+    EXPECT_EQ(wait_exit(pid, 30), 0) << err();
+}
+
+}  // namespace
