@@ -2,7 +2,7 @@
 
 # Debian packages the build, the show and the tests need. xfonts-base: SDL's message box draws
 # with core X fonts and cannot show itself without them.
-ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
+ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
 
