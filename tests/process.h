@@ -21,10 +21,12 @@ struct Spawn {
     std::string out = "/dev/null", err = "/dev/null";
 };
 
-// Starts `path` with no arguments as `s` says; returns its pid.
+// Starts `path` with no arguments as `s` says, as the leader of a process group of its own (so
+// that whatever it forks, such as a message box, can be ended with it); returns its pid.
 inline pid_t spawn(const std::string& path, const Spawn& s) {
     pid_t pid = fork();
     if (pid == 0) {
+        setpgid(0, 0);
         if (chdir(s.cwd.c_str()) != 0) _exit(126);
         for (const auto& kv : s.env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
         for (const auto& name : s.unset) unsetenv(name.c_str());
@@ -35,17 +37,24 @@ inline pid_t spawn(const std::string& path, const Spawn& s) {
         execl(path.c_str(), path.c_str(), (char*)nullptr);
         _exit(127);
     }
+    setpgid(pid, pid);  // also here: the parent may signal the group before the child ran
     return pid;
 }
 
-// Waits up to `seconds` for `pid`; returns its exit code, or -1 after killing it on the deadline
-// (or -2 when it died from a signal).
+// Kills the whole process group `pid` leads, and reaps `pid` if it is still ours to reap.
+inline void kill_group(pid_t pid) {
+    kill(-pid, SIGKILL);
+    waitpid(pid, nullptr, WNOHANG);
+}
+
+// Waits up to `seconds` for `pid`; returns its exit code, or -1 after killing its process group
+// on the deadline (or -2 when it died from a signal).
 inline int wait_exit(pid_t pid, double seconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
+            kill(-pid, SIGKILL);
             waitpid(pid, &status, 0);
             return -1;
         }
