@@ -1,6 +1,7 @@
 // Sound output over SDL2: libsndfile streams and libopenmpt modules decoded in the audio callback,
 // plus the in-memory wave, all mixed into one device so that every sound lands on the same output.
 #include "platform/audio.h"
+#include "platform/file.h"
 #include "platform/platform.h"
 
 #include <SDL.h>
@@ -85,7 +86,7 @@ static int source_open(AudioSource& s, int from_memory, const char* file, uint64
         s.size = (int64_t)length;
         return 1;
     }
-    FILE* f = fopen(file, "rb");
+    FILE* f = plat_open_regular(file);
     if (!f) return 0;
     off_t end = -1;
     if (fseeko(f, 0, SEEK_END) == 0) end = ftello(f);

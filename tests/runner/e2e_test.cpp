@@ -7,6 +7,10 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
 #include "process.h"
 #include "show_files.h"
 #include "sound_files.h"
@@ -215,6 +219,42 @@ TEST_F(E2e, AudioOutputThatCannotOpenFailsTheWaveGate) {
     Spawn s = spawn_in_dir();
     s.env = {{"SDL_AUDIODRIVER", "no-such-driver"}};
     expect_fails_with(s, display(), "mzk???", "audio: ");
+}
+
+// Puts a named pipe, a device or a listening socket at `name` in the current directory.
+void put_special(const std::string& kind, const std::string& name) {
+    std::filesystem::remove(name);
+    if (kind == "fifo") {
+        ASSERT_EQ(mkfifo(name.c_str(), 0644), 0);
+    } else if (kind == "device") {
+        std::filesystem::create_symlink("/dev/zero", name);  // endless, and never at its end
+    } else {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", (std::filesystem::current_path() / name).c_str());
+        ASSERT_EQ(bind(fd, (sockaddr*)&addr, sizeof addr), 0);
+        listen(fd, 1);  // left open: the socket lives until the test process ends
+    }
+}
+
+TEST_F(E2e, PipesDevicesAndSocketsInPlaceOfItsFilesCountAsUnreadable) {
+    const int probe[3] = {51, 153, 102};
+    for (const char* kind : {"fifo", "device", "socket"}) {
+        SCOPED_TRACE(kind);
+        // Logo and music: the show runs without them.
+        for (const char* name : {"bitmap.png", "vae5.wav", "5.ck"}) std::filesystem::remove(name);
+        write_probe_assets();
+        put_special(kind, "bitmap.png");
+        put_special(kind, "vae5.wav");
+        pid_t pid = start(spawn_in_dir());
+        ASSERT_TRUE(wait_for_colour(display(), 960, 540, probe, 30)) << err();
+        x_run(display(), "xdotool mousemove 960 540 key Escape");
+        EXPECT_EQ(wait_exit(pid, 15), 0) << err();
+        // A scene file: loading stops as for a missing one.
+        put_special(kind, "5.ck");
+        expect_fails_with(spawn_in_dir(), display(), "intro_init()!", "scene file 5.ck");
+    }
 }
 
 TEST_F(E2e, SignalsALostDisplayOrADestroyedWindowEndItWithExitCodeZero) {
