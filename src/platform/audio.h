@@ -25,6 +25,9 @@ uint32_t audio_stream_create_file(int from_memory, const char* file, uint64_t of
 uint32_t audio_music_load(int from_memory, const char* file, uint64_t offset, uint32_t length, uint32_t flags, uint32_t freq);
 // Starts a loaded channel; from its beginning when `restart` is nonzero or it had ended. Nonzero ok.
 int audio_channel_play(uint32_t handle, int restart);
+// Stops a channel made by the load calls and releases its decoder and file; 0 or a free handle is
+// harmless. The handle may be given out again.
+void audio_channel_free(uint32_t handle);
 // Makes sure the device is running. Nonzero when there is a device.
 int audio_start();
 
@@ -33,5 +36,7 @@ int audio_start();
 // what played before. Returns nonzero once the device has begun consuming it, 0 if refused, with no
 // device, or not started within two seconds. A null `sound` stops the wave (always nonzero).
 int wave_play(const void* sound, uint32_t flags);
+// Nonzero when the 44 bytes at `header` are a header wave_play takes; stores its data length.
+int wave_header_check(const unsigned char* header, uint32_t* data_size);
 // Nonzero while a wave given to wave_play still has data left to play.
 int wave_playing();

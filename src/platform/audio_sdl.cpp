@@ -376,6 +376,24 @@ int audio_channel_play(uint32_t handle, int restart) {
     return 1;
 }
 
+void audio_channel_free(uint32_t handle) {
+    int index = channel_from_handle(handle);
+    if (index < 0) return;
+    AudioChannel& c = audio.channel[index];
+    if (audio.device) SDL_LockAudioDevice(audio.device);
+    c.playing = 0;
+    int kind = c.kind;
+    c.kind = KIND_FREE;  // from here on the callback passes it by
+    if (audio.device) SDL_UnlockAudioDevice(audio.device);
+    if (kind == KIND_STREAM) {
+        sf_close(c.sound);
+        source_close(c.source);
+    } else {
+        openmpt_module_destroy(c.module);
+    }
+    c = AudioChannel{};
+}
+
 int audio_start() {
     if (!audio.device) return 0;
     SDL_PauseAudioDevice(audio.device, 0);
@@ -398,6 +416,8 @@ static int wave_image_ok(const unsigned char* h, uint32_t* data_size) {
     *data_size = size;
     return 1;
 }
+
+int wave_header_check(const unsigned char* header, uint32_t* data_size) { return wave_image_ok(header, data_size); }
 
 static void wave_clear() {
     if (!audio.device) return;

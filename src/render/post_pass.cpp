@@ -28,7 +28,8 @@ void render_post(int32_t t) {
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
     bind_linear(GL_TEXTURE0, scene_target);
     bind_linear(GL_TEXTURE1, feedback_texture);
-    bind_linear(GL_TEXTURE2, logo_texture(p.logo_slot));
+    GLuint logo = logo_texture(p.logo_slot);
+    bind_linear(GL_TEXTURE2, logo);
 
     GLuint post = program_set.post;
     glUseProgram(post);
@@ -44,7 +45,9 @@ void render_post(int32_t t) {
     glUniform2fv(glGetUniformLocation(post, "blurSize"), 1, p.blurSize);
     glUniform2fv(glGetUniformLocation(post, "blurDir"), 1, p.blurDir);
     glUniform1i(glGetUniformLocation(post, "useEffect"), (GLint)nearbyintf(p.useEffect));
-    glUniform1i(glGetUniformLocation(post, "displayLogo"), (GLint)nearbyintf(p.displayLogo));
+    // With no image in the logo's slot there is no logo to show: texture 0 samples as opaque
+    // black, and a program that draws it would put a dark rectangle where the logo goes.
+    glUniform1i(glGetUniformLocation(post, "displayLogo"), logo ? (GLint)nearbyintf(p.displayLogo) : 0);
     glUniform4fv(glGetUniformLocation(post, "logoColor"), 1, p.logoColor);
     glUniform2fv(glGetUniformLocation(post, "logoScale"), 1, p.logoScale);
     glUniform2fv(glGetUniformLocation(post, "logoOffset"), 1, p.logoOffset);
