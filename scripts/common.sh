@@ -5,6 +5,8 @@
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
+# The fuzz build: clang with libFuzzer and the sanitizer runtimes.
+ORUVANE_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 
 # ensure_packages PKG...: installs whichever of PKG are missing, as root or through sudo.
 ensure_packages() {

@@ -27,10 +27,59 @@ static void* image_realloc(void* p, size_t n) { return n <= IMAGE_MAX_ALLOCATION
 #include <stb_image.h>
 #pragma GCC diagnostic pop
 
+// JPEG Huffman tables whose code counts add up to more than 256 symbols overrun the decoder's
+// size list in this stb_image release (later ones refuse them): such files are refused here. The
+// walk follows the decoder's reading: a table may run past its segment's stated length, and
+// bytes past the end of the file read as 0.
+static int jpeg_tables_fit(const unsigned char* b, size_t n) {
+    if (n < 2 || b[0] != 0xFF || b[1] != 0xD8) return 1;
+    size_t i = 2;
+    while (i + 4 <= n) {
+        if (b[i] != 0xFF) {  // entropy-coded data between markers
+            ++i;
+            continue;
+        }
+        unsigned m = b[i + 1];
+        if (m == 0xFF) {  // fill byte
+            ++i;
+            continue;
+        }
+        if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD8)) {  // no length follows
+            i += 2;
+            continue;
+        }
+        if (m == 0xD9) break;
+        long left = (long)(b[i + 2] << 8 | b[i + 3]) - 2;
+        if (m != 0xC4) {
+            i += 4 + (left > 0 ? (size_t)left : 0);
+            continue;
+        }
+        size_t p = i + 4;
+        while (left > 0 && p < n) {
+            size_t symbols = 0;
+            for (size_t k = p + 1; k <= p + 16 && k < n; ++k) symbols += b[k];
+            if (symbols > 256) return 0;
+            p += 17 + symbols;
+            left -= 17 + (long)symbols;
+        }
+        i = p;
+    }
+    return 1;
+}
+
 unsigned char* image_decode_rgba(const unsigned char* bytes, size_t size, int* width, int* height) {
     if (!bytes || size == 0 || size > (size_t)IMAGE_MAX_FILE_BYTES) return nullptr;
-    int channels = 0;
-    return stbi_load_from_memory(bytes, (int)size, width, height, &channels, 4);
+    if (!jpeg_tables_fit(bytes, size)) return nullptr;
+    int channels = 0, w = 0, h = 0;
+    unsigned char* pixels = stbi_load_from_memory(bytes, (int)size, &w, &h, &channels, 4);
+    // A decoder can report success for an image with no pixels (a Radiance header of width 0).
+    if (pixels && (w < 1 || h < 1)) {
+        stbi_image_free(pixels);
+        pixels = nullptr;
+    }
+    *width = w;
+    *height = h;
+    return pixels;
 }
 
 unsigned char* image_load_rgba(const char* path, int* width, int* height) {
