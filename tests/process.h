@@ -63,6 +63,12 @@ inline int wait_exit(pid_t pid, double seconds) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
 }
 
+// True once `pid` has ended, leaving it to be reaped by wait_exit.
+inline bool ended(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
 inline bool alive(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0 && kill(pid, 0) == 0; }
 
 // Runs a shell command with DISPLAY set; returns its standard output.

@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -23,6 +24,8 @@ struct PlatState {
 };
 
 static PlatState plat;
+
+enum { VIDEO_CONNECT_TRIES = 30, VIDEO_CONNECT_RETRY_MS = 100 };
 // Set from signal handlers: a hang-up, terminate or interrupt arrived while frames were running.
 static volatile sig_atomic_t close_requested;
 static volatile sig_atomic_t events_polled;
@@ -79,9 +82,17 @@ int plat_video_init() {
     // Set before SDL starts as well, so that these are what SDL puts back when it shuts down.
     XSetIOErrorHandler(on_x_connection_lost);
     XSetErrorHandler(on_x_error);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        plat_fail_reason("video: %s", SDL_GetError());
-        return 0;
+    // An X server whose last client has just left resets itself, and for that moment it refuses
+    // new connections: a show started right after another X program ended would fail for no
+    // visible reason. With a display named, the connection is tried again for a while.
+    const char* display = getenv("DISPLAY");
+    int tries = display && display[0] ? VIDEO_CONNECT_TRIES : 1;
+    while (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (--tries <= 0) {
+            plat_fail_reason("video: %s", SDL_GetError());
+            return 0;
+        }
+        SDL_Delay(VIDEO_CONNECT_RETRY_MS);
     }
     plat.video_up = 1;
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -265,5 +276,10 @@ void plat_message_box(const char* text, const char* caption) {
     if (reason[0]) fprintf(stderr, "%s\n%s\n", text, reason);
     else fprintf(stderr, "%s\n", text);
     fflush(stderr);
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr);
+    // The box makes a connection of its own, right after the window's went: on a server that
+    // thereby lost its last client and is resetting, it is tried again like the window's.
+    const char* display = getenv("DISPLAY");
+    int tries = display && display[0] ? VIDEO_CONNECT_TRIES : 1;
+    while (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr) != 0 && --tries > 0)
+        SDL_Delay(VIDEO_CONNECT_RETRY_MS);
 }
