@@ -169,7 +169,13 @@ TEST_F(E2e, EndsByItselfAfterFourMinutesOfShowTime) {
     s.env.push_back({"FAKETIME", "+0 x20"});
     pid_t pid = start(s);
     ASSERT_FALSE(x_wait_window(display(), "Oruvane", 20).empty()) << err();
+    // The show clock starts after the window appeared, so real time since then bounds show time
+    // from above: 10.5 s is at most 210 s of show, 12 s at least 240 s has passed before it ends.
+    auto shown = std::chrono::steady_clock::now();
+    std::this_thread::sleep_until(shown + std::chrono::milliseconds(10500));
+    EXPECT_FALSE(ended(pid)) << "ended before 210 s of show time";
     EXPECT_EQ(wait_exit(pid, 90), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - shown, std::chrono::seconds(12)) << "ended before 240 s of show time";
     EXPECT_EQ(err(), "");
     EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
 }
