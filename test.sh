@@ -6,12 +6,16 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/common.sh
 
-ensure_packages $ORUVANE_BUILD_PACKAGES $ORUVANE_TEST_PACKAGES
+ensure_packages $ORUVANE_BUILD_PACKAGES $ORUVANE_TEST_PACKAGES $ORUVANE_FUZZ_PACKAGES
 start_xvfb
 
-echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer): unit and audio tests"
+echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer): unit, audio, load and render GL tests"
 build build-asan -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=ON -DORUVANE_BENCH=OFF
-ctest --test-dir build-asan -L "unit|audio" --output-on-failure
+ctest --test-dir build-asan -L "unit|audio|gl" -E "ShowGl" --output-on-failure
+
+echo "== fuzz build (clang, libFuzzer + AddressSanitizer + UndefinedBehaviorSanitizer): each reader for 30 s"
+CC=clang CXX=clang++ build build-fuzz -DORUVANE_FUZZ=ON -DORUVANE_FUZZ_SECONDS=30
+ctest --test-dir build-fuzz -L fuzz --output-on-failure
 
 echo "== normal build: all tests"
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF

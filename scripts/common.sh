@@ -4,7 +4,7 @@
 # with core X fonts and cannot show itself without them. The capture tool draws through EGL
 # (libegl-mesa0 is Mesa's EGL driver) and encodes with FFmpeg's libraries (H.264 through libx264,
 # which libavcodec59 depends on); its arguments are parsed with CLI11.
-ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri
+ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
   libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libcli11-dev libcairo2-dev libimgui-dev"
@@ -14,6 +14,8 @@ ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
 ORUVANE_WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev zip"
 ORUVANE_WINE_PACKAGES="wine64 unzip libxrandr2 libxi6 libxcursor1 libxrender1 libxinerama1 libxxf86vm1
   libxcomposite1"
+# The fuzz build: clang with libFuzzer and the sanitizer runtimes.
+ORUVANE_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 
 # ensure_packages PKG...: installs whichever of PKG are missing, as root or through sudo.
 ensure_packages() {

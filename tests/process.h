@@ -22,10 +22,12 @@ struct Spawn {
     std::vector<std::string> args;  // arguments after the program's name
 };
 
-// Starts `path` with s.args as `s` says; returns its pid.
+// Starts `path` with s.args as `s` says, as the leader of a process group of its own (so that
+// whatever it forks, such as a message box, can be ended with it); returns its pid.
 inline pid_t spawn(const std::string& path, const Spawn& s) {
     pid_t pid = fork();
     if (pid == 0) {
+        setpgid(0, 0);
         if (chdir(s.cwd.c_str()) != 0) _exit(126);
         for (const auto& kv : s.env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
         for (const auto& name : s.unset) unsetenv(name.c_str());
@@ -39,23 +41,36 @@ inline pid_t spawn(const std::string& path, const Spawn& s) {
         execv(path.c_str(), argv.data());
         _exit(127);
     }
+    setpgid(pid, pid);  // also here: the parent may signal the group before the child ran
     return pid;
 }
 
-// Waits up to `seconds` for `pid`; returns its exit code, or -1 after killing it on the deadline
-// (or -2 when it died from a signal).
+// Kills the whole process group `pid` leads, and reaps `pid` if it is still ours to reap.
+inline void kill_group(pid_t pid) {
+    kill(-pid, SIGKILL);
+    waitpid(pid, nullptr, WNOHANG);
+}
+
+// Waits up to `seconds` for `pid`; returns its exit code, or -1 after killing its process group
+// on the deadline (or -2 when it died from a signal).
 inline int wait_exit(pid_t pid, double seconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
+            kill(-pid, SIGKILL);
             waitpid(pid, &status, 0);
             return -1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+
+// True once `pid` has ended, leaving it to be reaped by wait_exit.
+inline bool ended(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
 }
 
 inline bool alive(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0 && kill(pid, 0) == 0; }

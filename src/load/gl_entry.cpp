@@ -40,10 +40,16 @@ static int gl_offers(const GlSource& s, int major, int minor) {
 int load_gl_entry_points() {
     int major = 0, minor = 0;
     const char* version = (const char*)glGetString(GL_VERSION);
-    if (!version || sscanf(version, "%d.%d", &major, &minor) != 2) return 0;
+    if (!version || sscanf(version, "%d.%d", &major, &minor) != 2) {
+        plat_fail_reason("GL: unreadable version '%s'", version ? version : "");
+        return 0;
+    }
     for (int i = 0; i < GL_ENTRY_COUNT; ++i) {
         void* address = plat_gl_proc_address(GL_ENTRY_NAMES[i]);
-        if (!address || !gl_offers(GL_ENTRY_SOURCES[i], major, minor)) return 0;
+        if (!address || !gl_offers(GL_ENTRY_SOURCES[i], major, minor)) {
+            plat_fail_reason("GL %d.%d (%s) lacks %s", major, minor, version, GL_ENTRY_NAMES[i]);
+            return 0;
+        }
         gl_entry_table.entry[i] = address;
     }
     return 1;

@@ -14,9 +14,13 @@ float load_progress;
 int build_program(const char* vertex_label, const char* fragment_label, uint32_t* out_program) {
     // A missing file would hand the driver no source at all: loading stops instead.
     char* vs_text = read_scene_file(vertex_label);
-    if (!vs_text) return 0;
+    if (!vs_text) {
+        plat_fail_reason("scene file %d.ck cannot be read", (int)scene_file_counter);
+        return 0;
+    }
     char* fs_text = read_scene_file(fragment_label);
     if (!fs_text) {
+        plat_fail_reason("scene file %d.ck cannot be read", (int)scene_file_counter);
         free(vs_text);
         return 0;
     }

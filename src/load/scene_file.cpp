@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "platform/file.h"
+
 const unsigned char SCENE_FILE_KEY[SCENE_FILE_KEY_SIZE] = {
     'R', 'e', 's', 'o', 'l', 'v', 'i', 'n', 'g', ' ', 't', 'e', 'x', 't', 'u', 'r', 'e',
     ' ', 'u', 'n', 'i', 't', 's', ':', ' ', '%', 's', ' ', 'f', 'o', 'r', ' ', 'p', 'a',
@@ -26,11 +28,11 @@ char* read_scene_file(const char* label) {
     (void)label;
     char name[16];
     snprintf(name, sizeof name, "%d.ck", (int)scene_file_counter);
-    FILE* f = fopen(name, "rb");
+    // A directory, pipe, device or socket in its place counts as a file that cannot be opened.
+    FILE* f = plat_open_regular(name);
     if (!f) return nullptr;
 
-    // A length that cannot be found (a pipe) or is absurd (a directory) counts as a file that
-    // cannot be read.
+    // A length that cannot be found or is absurd counts as a file that cannot be read.
     long length = -1;
     if (fseek(f, 0, SEEK_END) == 0) length = ftell(f);
     if (length < 0 || length > SCENE_FILE_MAX_SIZE || fseek(f, 0, SEEK_SET) != 0) {

@@ -16,7 +16,7 @@ extern int32_t scene_file_counter;  // number of the next file to read; zero at 
 
 // Reads and unscrambles the next numbered file. Returns a malloc'd, zero-terminated text without
 // the file's final byte (release with free), and advances the counter; returns null and leaves
-// the counter alone when the file cannot be opened or sized, or is over SCENE_FILE_MAX_SIZE. `label` is for the reader only.
+// the counter alone when the file cannot be opened or sized, is not a regular file, or is over SCENE_FILE_MAX_SIZE. `label` is for the reader only.
 char* read_scene_file(const char* label);
 
 // Scrambles `len` bytes of text into out[0 .. len], which must hold len + 1 bytes: the text

@@ -1,9 +1,8 @@
 // Textures and render targets.
 #include "textures.h"
 
-#include <stb_image.h>
-
 #include "load/gl_entry.h"
+#include "load/image.h"
 #include "timeline/script.h"
 
 uint32_t texture_table[TEXTURE_SLOTS];
@@ -12,8 +11,8 @@ uint32_t feedback_texture;
 uint32_t scene_fbo;
 
 int64_t load_image_texture(const char* path) {
-    int width = 0, height = 0, channels_in_file = 0;
-    unsigned char* pixels = stbi_load(path, &width, &height, &channels_in_file, 4);
+    int width = 0, height = 0;
+    unsigned char* pixels = image_load_rgba(path, &width, &height);
     if (!pixels) return -1;
     GLuint name = 0;
     glGenTextures(1, &name);
@@ -24,7 +23,7 @@ int64_t load_image_texture(const char* path) {
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    stbi_image_free(pixels);
+    image_free(pixels);
     return name;
 }
 

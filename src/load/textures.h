@@ -10,7 +10,8 @@ extern uint32_t feedback_texture;               // the last presented frame
 extern uint32_t scene_fbo;                      // framebuffer the scene pass attaches scene_target to
 
 // Decodes the image at `path` to 8-bit RGBA and uploads it as a linear, clamped texture, top row
-// first. Returns the texture name, or -1 (nothing made) when the image cannot be decoded.
+// first. Returns the texture name, or -1 (nothing made) when the image cannot be read or decoded
+// within the decoder's bounds (load/image.h).
 int64_t load_image_texture(const char* path);
 // Makes an RGBA32F 1920x1080 texture with nearest filters and clamping, contents undefined, into
 // *out_name. Returns 1.

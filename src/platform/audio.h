@@ -39,5 +39,7 @@ int audio_start();
 // what played before. Returns nonzero once the device has begun consuming it, 0 if refused, with no
 // device, or not started within two seconds. A null `sound` stops the wave (always nonzero).
 int wave_play(const void* sound, uint32_t flags);
+// Nonzero when the 44 bytes at `header` are a header wave_play takes; stores its data length.
+int wave_header_check(const unsigned char* header, uint32_t* data_size);
 // Nonzero while a wave given to wave_play still has data left to play.
 int wave_playing();

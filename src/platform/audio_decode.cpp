@@ -1,6 +1,7 @@
 // Stream and module decoding at the output rate, with no device: libsndfile streams resampled by
 // linear interpolation, libopenmpt modules rendered directly, and the 16-bit conversion of a mix.
 #include "platform/audio_decode.h"
+#include "platform/file.h"
 
 #include <libopenmpt/libopenmpt.h>
 #include <math.h>
@@ -24,7 +25,7 @@ static int source_open(AudioSource& s, int from_memory, const char* file, uint64
         s.size = (int64_t)length;
         return 1;
     }
-    FILE* f = fopen(file, "rb");
+    FILE* f = plat_open_regular(file);
     if (!f) return 0;
     off_t end = -1;
     if (fseeko(f, 0, SEEK_END) == 0) end = ftello(f);

@@ -1,6 +1,7 @@
 // Sound output over SDL2: streams and modules (audio_decode.cpp) decoded in the audio callback,
 // plus the in-memory wave, all mixed into one device so that every sound lands on the same output.
 #include "platform/audio.h"
+#include "platform/platform.h"
 
 #include <SDL.h>
 #include <string.h>
@@ -81,7 +82,10 @@ static void audio_callback(void*, Uint8* stream, int len) {
 static int device_open(int device) {
     if (audio.device) return 1;
     if (!audio.sdl_up) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            plat_fail_reason("audio: %s", SDL_GetError());
+            return 0;
+        }
         audio.sdl_up = 1;
     }
     const char* name = nullptr;
@@ -101,7 +105,10 @@ static int device_open(int device) {
     want.callback = audio_callback;
     // No allowed changes: SDL converts to whatever the hardware takes, so the callback's format is fixed.
     audio.device = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
-    if (!audio.device) return 0;
+    if (!audio.device) {
+        plat_fail_reason("audio: %s", SDL_GetError());
+        return 0;
+    }
     SDL_PauseAudioDevice(audio.device, 0);
     return 1;
 }
@@ -209,6 +216,8 @@ static int wave_image_ok(const unsigned char* h, uint32_t* data_size) {
     return 1;
 }
 
+int wave_header_check(const unsigned char* header, uint32_t* data_size) { return wave_image_ok(header, data_size); }
+
 static void wave_clear() {
     if (!audio.device) return;
     SDL_LockAudioDevice(audio.device);
@@ -224,7 +233,10 @@ int wave_play(const void* sound, uint32_t flags) {
     if ((flags & (WAVE_ASYNC | WAVE_MEMORY)) != (WAVE_ASYNC | WAVE_MEMORY)) return 0;
     const unsigned char* image = (const unsigned char*)sound;
     uint32_t size = 0;
-    if (!wave_image_ok(image, &size)) return 0;
+    if (!wave_image_ok(image, &size)) {
+        plat_fail_reason("wave: not a 16-bit stereo 44100 Hz PCM image");
+        return 0;
+    }
     if (!device_open(-1)) return 0;
     SDL_LockAudioDevice(audio.device);
     audio.wave = WaveOut{};
@@ -242,6 +254,7 @@ int wave_play(const void* sound, uint32_t flags) {
         if (SDL_GetTicks() - start > WAVE_START_TIMEOUT_MS) break;
         SDL_Delay(2);
     }
+    plat_fail_reason("audio: the output did not start within %d ms", (int)WAVE_START_TIMEOUT_MS);
     wave_clear();
     return 0;
 }

@@ -89,6 +89,14 @@ int plat_poll_event(PlatEvent* ev);
 // Posts a quit request: a later plat_poll_event returns PLAT_EVENT_QUIT.
 void plat_post_quit();
 
-// Writes `text` as one line on standard error, then shows it in a modal box with a warning icon,
-// `caption` as title and no owner window. Returns when the box is closed or cannot be shown.
+// Writes `text` as one line on standard error, then the failure reason (if one was given) as a
+// second line, then shows `text` in a modal box with a warning icon, `caption` as title and no
+// owner window. Returns when the box is closed or cannot be shown.
 void plat_message_box(const char* text, const char* caption);
+
+enum { PLAT_REASON_SIZE = 256 };
+// Records why a step failed (printf-style), replacing any earlier reason; cut to one line of at
+// most PLAT_REASON_SIZE - 1 characters. Every layer calls it on the failure paths it reports.
+void plat_fail_reason(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The last recorded reason, or "" when none was.
+const char* plat_failure_reason();

@@ -1,8 +1,11 @@
-// SDL2 backend of the window, GL context, event, clock and message-box seam.
+// SDL2 backend of the window, GL context, event, clock and message-box seam. What differs by
+// operating system and window system lives behind os.h.
 #include <SDL.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include "os.h"
 #include "platform.h"
 
 struct PlatState {
@@ -15,14 +18,31 @@ struct PlatState {
 
 static PlatState plat;
 
+enum { VIDEO_CONNECT_RETRY_MS = 100 };
+
 int plat_video_init() {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    os_video_before_init();
+    int tries = os_video_connect_tries();
+    while (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (--tries <= 0) {
+            plat_fail_reason("video: %s", SDL_GetError());
+            return 0;
+        }
+        SDL_Delay(VIDEO_CONNECT_RETRY_MS);
+    }
     plat.video_up = 1;
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) return 0;
+    if (!driver || strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) {
+        plat_fail_reason("video: driver '%s' shows nothing on a screen", driver ? driver : "");
+        return 0;
+    }
+    os_video_after_init();
     if (!plat.quit_event) {
         Uint32 type = SDL_RegisterEvents(1);
-        if (type == (Uint32)-1) return 0;
+        if (type == (Uint32)-1) {
+            plat_fail_reason("video: %s", SDL_GetError());
+            return 0;
+        }
         plat.quit_event = type;
     }
     return 1;
@@ -48,6 +68,8 @@ int plat_display_mode_change(int width, int height, int bpp) {
             return 1;
         }
     }
+    if (count < 1) plat_fail_reason("display mode: no modes listed: %s", SDL_GetError());
+    else plat_fail_reason("display mode: no %dx%d at %d bits among %d modes", width, height, bpp, count);
     return 0;
 }
 
@@ -69,7 +91,12 @@ static SDL_Window* window_try(const char* title, int width, int height, int full
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     Uint32 flags = SDL_WINDOW_OPENGL | (fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
     SDL_Window* w = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
-    if (w && fullscreen && plat.mode_selected && SDL_SetWindowDisplayMode(w, &plat.mode) != 0) {
+    if (!w) {
+        plat_fail_reason("window: %s", SDL_GetError());
+        return nullptr;
+    }
+    if (fullscreen && plat.mode_selected && SDL_SetWindowDisplayMode(w, &plat.mode) != 0) {
+        plat_fail_reason("window: display mode: %s", SDL_GetError());
         SDL_DestroyWindow(w);
         return nullptr;
     }
@@ -86,6 +113,7 @@ void* plat_window_create(const char* title, int width, int height, int fullscree
             if (depth > depth_bits) continue;
             SDL_Window* w = window_try(title, width, height, fullscreen, alpha, depth);
             if (w) {
+                os_window_created(w);
                 SDL_PumpEvents();
                 return w;
             }
@@ -105,10 +133,16 @@ void plat_window_destroy(void* window) { SDL_DestroyWindow((SDL_Window*)window);
 
 void plat_drawable_size(void* window, int* width, int* height) { SDL_GL_GetDrawableSize((SDL_Window*)window, width, height); }
 
-void* plat_gl_context_create(void* window) { return SDL_GL_CreateContext((SDL_Window*)window); }
+void* plat_gl_context_create(void* window) {
+    SDL_GLContext context = SDL_GL_CreateContext((SDL_Window*)window);
+    if (!context) plat_fail_reason("GL context: %s", SDL_GetError());
+    return context;
+}
 
 int plat_gl_make_current(void* window, void* context) {
-    return SDL_GL_MakeCurrent((SDL_Window*)window, (SDL_GLContext)context) == 0;
+    if (SDL_GL_MakeCurrent((SDL_Window*)window, (SDL_GLContext)context) == 0) return 1;
+    plat_fail_reason("GL make current: %s", SDL_GetError());
+    return 0;
 }
 
 void plat_gl_context_delete(void* context) { SDL_GL_DeleteContext((SDL_GLContext)context); }
@@ -138,10 +172,16 @@ void present_and_yield() {
 void plat_sleep_ms(uint32_t ms) { SDL_Delay(ms); }
 
 int plat_poll_event(PlatEvent* ev) {
+    if (os_close_requested()) {
+        *ev = PlatEvent{PLAT_EVENT_CLOSE, 0, 0, 0, 0, 0, 0, 0};
+        return 1;
+    }
     SDL_Event e;
     if (!plat.video_up || !SDL_PollEvent(&e)) return 0;
     *ev = PlatEvent{PLAT_EVENT_OTHER, 0, 0, 0, 0, 0, 0, 0};
-    if (plat.quit_event && e.type == plat.quit_event) {
+    if (os_event_window_gone(e)) {
+        ev->kind = PLAT_EVENT_CLOSE;
+    } else if (plat.quit_event && e.type == plat.quit_event) {
         ev->kind = PLAT_EVENT_QUIT;
     } else if (e.type == SDL_QUIT) {
         ev->kind = PLAT_EVENT_CLOSE;  // SDL's own request: last window closed, or SIGINT/SIGTERM
@@ -189,7 +229,13 @@ void plat_post_quit() {
 }
 
 void plat_message_box(const char* text, const char* caption) {
-    fprintf(stderr, "%s\n", text);
+    const char* reason = plat_failure_reason();
+    if (reason[0]) fprintf(stderr, "%s\n%s\n", text, reason);
+    else fprintf(stderr, "%s\n", text);
     fflush(stderr);
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr);
+    // The box makes a connection of its own, right after the window's went: on a server that
+    // thereby lost its last client and is resetting, it is tried again like the window's.
+    int tries = os_video_connect_tries();
+    while (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr) != 0 && --tries > 0)
+        SDL_Delay(VIDEO_CONNECT_RETRY_MS);
 }

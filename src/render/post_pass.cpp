@@ -35,7 +35,8 @@ void render_post(int32_t t) {
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
     bind_linear(GL_TEXTURE0, scene_target);
     bind_linear(GL_TEXTURE1, feedback_texture);
-    bind_linear(GL_TEXTURE2, logo_texture(p.logo_slot));
+    GLuint logo = logo_texture(p.logo_slot);
+    bind_linear(GL_TEXTURE2, logo);
 
     GLuint post = program_set.post;
     glUseProgram(post);
@@ -51,7 +52,9 @@ void render_post(int32_t t) {
     glUniform2fv(post_uniform(post, POST_U_BLUR_SIZE), 1, p.blurSize);
     glUniform2fv(post_uniform(post, POST_U_BLUR_DIR), 1, p.blurDir);
     glUniform1i(post_uniform(post, POST_U_USE_EFFECT), (GLint)nearbyintf(p.useEffect));
-    glUniform1i(post_uniform(post, POST_U_DISPLAY_LOGO), (GLint)nearbyintf(p.displayLogo));
+    // With no image in the logo's slot there is no logo to show: texture 0 samples as opaque
+    // black, and a program that draws it would put a dark rectangle where the logo goes.
+    glUniform1i(post_uniform(post, POST_U_DISPLAY_LOGO), logo ? (GLint)nearbyintf(p.displayLogo) : 0);
     glUniform4fv(post_uniform(post, POST_U_LOGO_COLOR), 1, p.logoColor);
     glUniform2fv(post_uniform(post, POST_U_LOGO_SCALE), 1, p.logoScale);
     glUniform2fv(post_uniform(post, POST_U_LOGO_OFFSET), 1, p.logoOffset);

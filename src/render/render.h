@@ -13,5 +13,6 @@ void render_frame(int32_t t);
 // Binds the scene framebuffer with scene_target as its only colour attachment, drawn to.
 void bind_scene_target();
 // Composites scene, previous frame and logo into post_framebuffer, then copies it to
-// feedback_texture, leaving that bound on texture unit 0.
+// feedback_texture, leaving that bound on texture unit 0. While the logo's slot holds no texture
+// the post program is told displayLogo 0.
 void render_post(int32_t t);

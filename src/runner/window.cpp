@@ -24,7 +24,10 @@ int window_init(WindowState* state) {
     // never runs at anything but 1920x1080.
     int w = 0, h = 0;
     plat_drawable_size(state->window, &w, &h);
-    if (w != SCREEN_WIDTH || h != SCREEN_HEIGHT) return 0;
+    if (w != SCREEN_WIDTH || h != SCREEN_HEIGHT) {
+        plat_fail_reason("window: the drawable is %dx%d, not %dx%d", w, h, SCREEN_WIDTH, SCREEN_HEIGHT);
+        return 0;
+    }
     state->device_context = state->window;
     state->gl_context = plat_gl_context_create(state->window);
     if (!state->gl_context) return 0;

@@ -270,6 +270,18 @@ TEST_F(RenderGl, LogoSlotOutsideTheTableBindsNoTexture) {
     }
 }
 
+TEST_F(RenderGl, EffectSwitchReachesThePostProgramAndAMissingLogoIsNotDisplayed) {
+    cue_effect(100000, 1);
+    render_frame(100000);
+    expect_rgba(texel(read_back_buffer(), 0, 0), {1, 0, 0.25f, 1}, BYTE, "gamma, displayLogo, useEffect 1");
+    render_frame(230000);
+    EXPECT_NEAR(texel(read_back_buffer(), 0, 0)[1], 1, BYTE) << "the logo shows at 230 s";
+    texture_table[0] = 0;  // as loading leaves it when bitmap.png cannot be decoded
+    render_frame(230016);
+    EXPECT_NEAR(texel(read_back_buffer(), 0, 0)[1], 0, BYTE) << "no image, no logo";
+    EXPECT_EQ(show_params.displayLogo, 1) << "the timeline itself is left alone";
+}
+
 TEST_F(RenderGl, SceneProgramWithoutUniformsStillDraws) {
     write_scene_file(8, probe_vertex());
     write_scene_file(9, "void main() { gl_FragColor = vec4(0.125, 0.25, 0.375, 0.5); }\n");

@@ -1,6 +1,7 @@
 // The whole show script: its size, its parameter block, and the resulting show at its boundaries.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstddef>
 
 #include "show_rows.h"
@@ -57,5 +58,49 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, ScriptShow, ::testing::ValuesIn(ROWS),
                          [](const ::testing::TestParamInfo<ShowRow>& info) {
                              return "t" + std::to_string(info.param.t);
                          });
+
+// A value of the easing curves at fraction g of a span, as the track tests pin them down at their
+// edges and middle; here they pin each fade of the script a quarter of the way in, where a cosine
+// and a straight fade differ.
+double eased(int mode, double g, double from, double to) {
+    double f = mode == EASE_COSINE ? (1.0 - std::cos(g * M_PI)) * 0.5 : g;
+    return from + (to - from) * f;
+}
+
+struct Fade {
+    const char* what;
+    int32_t start, length;
+    int mode;
+    float from, to;
+    const float* value;
+};
+
+TEST(Script, EveryFadeIsEasedItsOwnWayAQuarterOfTheWayIn) {
+    const ShowParams& p = show_params;
+    const Fade fades[] = {
+        {"gamma down", 46000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
+        {"gamma up", 48000, 1000, EASE_COSINE, 0.01f, 1, &p.gamma},
+        {"gamma down", 70100, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
+        {"gamma up", 72100, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
+        {"gamma down", 94000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
+        {"gamma up", 96000, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
+        {"gamma down", 122000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
+        {"gamma up", 124000, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
+        {"gamma down", 158000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
+        {"gamma up", 160000, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
+        {"gamma down", 188000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
+        {"gamma up", 190000, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
+        {"closing gamma", 205000, 5000, EASE_LINEAR, 1, 0.5f, &p.gamma},
+        {"flash rise", 0, 3000, EASE_COSINE, 0, 1, &p.flashColor[3]},
+        {"flash red", 0, 3000, EASE_COSINE, 0, 1, &p.flashColor[0]},
+        {"logo alpha", 205000, 5000, EASE_COSINE, 0, 0.95f, &p.logoColor[3]},
+    };
+    for (const Fade& f : fades) {
+        build();
+        int32_t t = f.start + f.length / 4;
+        tracks_evaluate(t);
+        EXPECT_NEAR(*f.value, eased(f.mode, 0.25, f.from, f.to), 1e-5) << f.what << " at t=" << t;
+    }
+}
 
 }  // namespace

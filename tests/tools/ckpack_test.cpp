@@ -35,6 +35,13 @@ TEST(Ckpack, PackedFilesReadBackInOrderAndUnpackToTheSources) {
     ASSERT_EQ(run("unpack -o . 4.ck 5.ck"), 0);
     EXPECT_EQ(read_file("4.txt"), a);
     EXPECT_EQ(read_file("5.txt"), b);
+    // Several files without -o: each to <name>.txt in the current folder, nothing on the output.
+    std::filesystem::remove("4.txt");
+    std::filesystem::remove("5.txt");
+    ASSERT_EQ(run("unpack 4.ck 5.ck"), 0);
+    EXPECT_EQ(read_file("out.txt"), "");
+    EXPECT_EQ(read_file("4.txt"), a);
+    EXPECT_EQ(read_file("5.txt"), b);
     std::filesystem::current_path(dir.path);
 }
 

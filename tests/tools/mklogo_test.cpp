@@ -26,12 +26,17 @@ TEST(Mklogo, PaleCentredTitleOnTransparentBackground) {
     EXPECT_EQ(n, 4);
 
     auto at = [&](int x, int y) { return px + (size_t(y) * w + x) * 4; };
-    int border_ink = 0, solid = 0, solid_pale = 0, partial = 0, minx = w, maxx = -1, miny = h, maxy = -1;
+    int border_ink = 0, solid = 0, solid_pale = 0, partial = 0, faint = 0, faint_pale = 0, minx = w, maxx = -1, miny = h, maxy = -1;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const unsigned char* p = at(x, y);
             if ((x < 16 || x >= w - 16 || y < 16 || y >= h - 16) && p[3] != 0) ++border_ink;
             if (p[3] > 0 && p[3] < 255) ++partial;
+            // Soft edges keep the colour at full strength: straight alpha, not premultiplied.
+            if (p[3] > 0 && p[3] < 64) {
+                ++faint;
+                if (p[0] > 150 && p[1] > 150 && p[2] > 150) ++faint_pale;
+            }
             if (p[3] == 255) {
                 ++solid;
                 if (p[0] > 180 && p[1] > 180 && p[2] > 180) ++solid_pale;
@@ -46,6 +51,8 @@ TEST(Mklogo, PaleCentredTitleOnTransparentBackground) {
     EXPECT_LT(solid, w * h / 2) << "the background must stay transparent";
     EXPECT_EQ(solid_pale, solid) << "lettering should be light so a tint colour shows through";
     EXPECT_GT(partial, 2000) << "glyph edges should be antialiased";
+    ASSERT_GT(faint, 500);
+    EXPECT_EQ(faint_pale, faint) << "faint edge pixels must be pale, not darkened by their alpha";
     EXPECT_GT(maxx - minx, w * 6 / 10) << "the title should fill most of the width";
     EXPECT_NEAR((minx + maxx) / 2.0, w / 2.0, 12);
     EXPECT_NEAR((miny + maxy) / 2.0, h / 2.0, 40);

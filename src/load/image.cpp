@@ -1,0 +1,102 @@
+// The logo decoder: stb_image's implementation built here, private to this file, with its size
+// limit set and its allocations capped, and without the formats whose decoders can be made to
+// run without end or to take far more than their file's worth of work.
+#include "load/image.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "platform/file.h"
+
+static void* image_malloc(size_t n) { return n <= IMAGE_MAX_ALLOCATION ? malloc(n) : nullptr; }
+static void* image_realloc(void* p, size_t n) { return n <= IMAGE_MAX_ALLOCATION ? realloc(p, n) : nullptr; }
+
+#define STBI_MALLOC(n) image_malloc(n)
+#define STBI_REALLOC(p, n) image_realloc(p, n)
+#define STBI_FREE(p) free(p)
+#define STBI_MAX_DIMENSIONS IMAGE_MAX_SIDE
+#define STBI_NO_STDIO
+#define STBI_NO_PIC
+#define STBI_NO_PNM
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#include <stb_image.h>
+#pragma GCC diagnostic pop
+
+// JPEG Huffman tables whose code counts add up to more than 256 symbols overrun the decoder's
+// size list in this stb_image release (later ones refuse them): such files are refused here. The
+// walk follows the decoder's reading: a table may run past its segment's stated length, and
+// bytes past the end of the file read as 0.
+static int jpeg_tables_fit(const unsigned char* b, size_t n) {
+    if (n < 2 || b[0] != 0xFF || b[1] != 0xD8) return 1;
+    size_t i = 2;
+    while (i + 4 <= n) {
+        if (b[i] != 0xFF) {  // entropy-coded data between markers
+            ++i;
+            continue;
+        }
+        unsigned m = b[i + 1];
+        if (m == 0xFF) {  // fill byte
+            ++i;
+            continue;
+        }
+        if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD8)) {  // no length follows
+            i += 2;
+            continue;
+        }
+        if (m == 0xD9) break;
+        long left = (long)(b[i + 2] << 8 | b[i + 3]) - 2;
+        if (m != 0xC4) {
+            i += 4 + (left > 0 ? (size_t)left : 0);
+            continue;
+        }
+        size_t p = i + 4;
+        while (left > 0 && p < n) {
+            size_t symbols = 0;
+            for (size_t k = p + 1; k <= p + 16 && k < n; ++k) symbols += b[k];
+            if (symbols > 256) return 0;
+            p += 17 + symbols;
+            left -= 17 + (long)symbols;
+        }
+        i = p;
+    }
+    return 1;
+}
+
+unsigned char* image_decode_rgba(const unsigned char* bytes, size_t size, int* width, int* height) {
+    if (!bytes || size == 0 || size > (size_t)IMAGE_MAX_FILE_BYTES) return nullptr;
+    if (!jpeg_tables_fit(bytes, size)) return nullptr;
+    int channels = 0, w = 0, h = 0;
+    unsigned char* pixels = stbi_load_from_memory(bytes, (int)size, &w, &h, &channels, 4);
+    // A decoder can report success for an image with no pixels (a Radiance header of width 0).
+    if (pixels && (w < 1 || h < 1)) {
+        stbi_image_free(pixels);
+        pixels = nullptr;
+    }
+    *width = w;
+    *height = h;
+    return pixels;
+}
+
+unsigned char* image_load_rgba(const char* path, int* width, int* height) {
+    FILE* f = plat_open_regular(path);
+    if (!f) return nullptr;
+    long length = -1;
+    if (fseek(f, 0, SEEK_END) == 0) length = ftell(f);
+    if (length <= 0 || length > IMAGE_MAX_FILE_BYTES || fseek(f, 0, SEEK_SET) != 0) {
+        fclose(f);
+        return nullptr;
+    }
+    unsigned char* bytes = (unsigned char*)malloc((size_t)length);
+    size_t got = bytes ? fread(bytes, 1, (size_t)length, f) : 0;
+    fclose(f);
+    unsigned char* pixels = got > 0 ? image_decode_rgba(bytes, got, width, height) : nullptr;
+    free(bytes);
+    return pixels;
+}
+
+void image_free(unsigned char* pixels) { stbi_image_free(pixels); }

@@ -1,0 +1,20 @@
+// What the SDL window backend needs from the operating system and window system beneath it: one
+// file per system implements these (os_linux.cpp for X11 on Linux, os_win32.cpp for Windows).
+// Used by window_sdl.cpp only.
+#pragma once
+#include <SDL.h>
+
+// Before SDL's video starts: the video driver to use, and the handlers for signals and display
+// errors that must be in place before SDL installs its own.
+void os_video_before_init();
+// Once SDL's video is up: whatever must be redone after SDL set its own handlers.
+void os_video_after_init();
+// How many times to try connecting to the display before giving up (at least 1).
+int os_video_connect_tries();
+// Notes a window just created, so that its destruction by another program can be recognised.
+void os_window_created(SDL_Window* window);
+// Nonzero when `e` says the noted window was destroyed by another program.
+int os_event_window_gone(const SDL_Event& e);
+// Nonzero, once, when a close request arrived from outside the window (a signal); also notes that
+// the frame loop is polling events from now on.
+int os_close_requested();

@@ -1,0 +1,20 @@
+// Windows beneath SDL: the module handle; SDL's own Win32 video reports closing, the console's
+// Ctrl-C and a destroyed window as its usual quit and window events, so nothing else is watched.
+#include <windows.h>
+
+#include "os.h"
+#include "platform.h"
+
+void* plat_module_handle() { return (void*)GetModuleHandleW(nullptr); }
+
+void os_video_before_init() {}
+
+void os_video_after_init() {}
+
+int os_video_connect_tries() { return 1; }
+
+void os_window_created(SDL_Window*) {}
+
+int os_event_window_gone(const SDL_Event&) { return 0; }
+
+int os_close_requested() { return 0; }
