@@ -1,5 +1,6 @@
 // Fuzzes the music's open path from memory: the stream decoder first, then the module loader, as
 // the music start tries them, each decoding a little of what it opened.
+#include <stddef.h>
 #include <stdint.h>
 
 #include "platform/audio_decode.h"
