@@ -1,6 +1,7 @@
 // The logo decoder: stb_image's implementation built here, private to this file, with its size
 // limit set and its allocations capped, and without the formats whose decoders can be made to
-// run without end or to take far more than their file's worth of work.
+// run without end or to take far more than their file's worth of work, and without PSD, whose
+// matte removal turns a crafted pixel into an out-of-range float-to-byte conversion.
 #include "load/image.h"
 
 #include <stdio.h>
@@ -18,6 +19,7 @@ static void* image_realloc(void* p, size_t n) { return n <= IMAGE_MAX_ALLOCATION
 #define STBI_NO_STDIO
 #define STBI_NO_PIC
 #define STBI_NO_PNM
+#define STBI_NO_PSD
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #pragma GCC diagnostic push
