@@ -72,16 +72,25 @@ vec3 cellColor(vec2 cell)
     return c;
 }
 
+// Sine to within 0.001 from two parabolas: the march asks for two at every step, and the
+// library's is several times the work.
+float sinFast(float x)
+{
+    x = fract(x * 0.15915494 + 0.5) - 0.5;
+    float y = x * (8.0 - 16.0 * abs(x));
+    return y + 0.225 * y * (abs(y) - 1.0);
+}
+
 // Brightness of a cell: rings of light travel outward from a point ahead of the camera,
 // and during the first seconds the field switches on from near to far.
 float pulse(vec2 cell)
 {
     vec2 c = (cell + 0.5) * CELL;
     float r = length(c - vec2(0.0, -9.0));
-    float wave = 0.5 + 0.5 * sin(r * 0.55 - time * 1.7);
+    float wave = 0.5 + 0.5 * sinFast(r * 0.55 - time * 1.7);
     float ignite = smoothstep(0.0, 1.0, time * 0.9 - r * 0.12 + 0.5);
     float w2 = wave * wave;
-    return ignite * (0.25 + 1.6 * w2 * w2 * wave + 0.15 * sin(time * 3.0 + hash21(cell) * 40.0));
+    return ignite * (0.25 + 1.6 * w2 * w2 * wave + 0.15 * sinFast(time * 3.0 + hash21(cell) * 40.0));
 }
 
 // The distance field around a point of `cell`, which the four normal samples share: its
