@@ -15,6 +15,15 @@ float gyroid(vec3 p, float s)
     return abs(dot(sin(p), cos(p.zxy))) / s;
 }
 
+// Sine to within 0.001 from two parabolas, for the march's first leg: it stops well clear of the
+// walls, so it needs the field's shape rather than its last digits, at a fraction of the work.
+vec4 sinFast(vec4 x)
+{
+    x = fract(x * 0.15915494 + 0.5) - 0.5;
+    vec4 y = x * (8.0 - 16.0 * abs(x));
+    return y + 0.225 * y * (abs(y) - 1.0);
+}
+
 vec2 path(float z)
 {
     return vec2(0.6 * sin(z * 0.35), 0.4 * cos(z * 0.29));
@@ -34,8 +43,11 @@ float map(vec3 p)
 // for it: 0.2095 = 0.22 - 0.0105. Within a hundredth of map, so the glow gathered along it is the same.
 float mapCoarse(vec3 p)
 {
-    float d = gyroid(p, 1.0) - 0.2095;
-    d = max(d, 0.75 - length(p.xy - path(p.z)));
+    // sin(p), cos(p) and the path's two waves, eight sines in two calls.
+    vec4 s = sinFast(vec4(p, p.z * 0.35));
+    vec4 c = sinFast(vec4(p.zxy, p.z * 0.29) + 1.5707963);
+    float d = abs(dot(s.xyz, c.xyz)) - 0.2095;
+    d = max(d, 0.75 - length(p.xy - vec2(0.6 * s.w, 0.4 * c.w)));
     return d * 0.6;
 }
 
