@@ -139,6 +139,9 @@ void main()
     vec3 glow = vec3(0.0);
     float t = 0.05;
     bool hitCrystal = false;
+    // What the steps to the cell borders need of the ray, worked out once.
+    vec2 side = step(vec2(0.0), rd.xz);
+    vec2 invRs = 1.0 / vec2(abs(rd.x) > 1e-4 ? rd.x : 1e-4, abs(rd.z) > 1e-4 ? rd.z : 1e-4);
     // 52 of the longer steps reach as far as the 64 shorter ones did.
     for (int i = 0; i < 52; i++) {
         vec3 pos = ro + rd * t;
@@ -149,9 +152,7 @@ void main()
         glow += cellColor(cell) * pulse(cell) * (0.084 * min(d, 0.5)) / (1.0 + d * d * 40.0);
         if (d < 0.001 * t) { hitCrystal = true; break; }
         // Never step past the current cell's border, or neighbouring clusters are missed.
-        vec2 edge = (cell + step(vec2(0.0), rd.xz)) * CELL;
-        vec2 rs = vec2(abs(rd.x) > 1e-4 ? rd.x : 1e-4, abs(rd.z) > 1e-4 ? rd.z : 1e-4);
-        vec2 tb = (edge - pos.xz) / rs;
+        vec2 tb = ((cell + side) * CELL - pos.xz) * invRs;
         // The field is a true bound (exact prism and tip plane, rotations that keep length), so
         // nine tenths of it is a safe step.
         t += min(d * 0.9, min(tb.x, tb.y) + 0.01);
