@@ -72,16 +72,25 @@ vec3 cellColor(vec2 cell)
     return c;
 }
 
+// Sine to within 0.001 from two parabolas: the march asks for two at every step, and the
+// library's is several times the work.
+float sinFast(float x)
+{
+    x = fract(x * 0.15915494 + 0.5) - 0.5;
+    float y = x * (8.0 - 16.0 * abs(x));
+    return y + 0.225 * y * (abs(y) - 1.0);
+}
+
 // Brightness of a cell: rings of light travel outward from a point ahead of the camera,
 // and during the first seconds the field switches on from near to far.
 float pulse(vec2 cell)
 {
     vec2 c = (cell + 0.5) * CELL;
     float r = length(c - vec2(0.0, -9.0));
-    float wave = 0.5 + 0.5 * sin(r * 0.55 - time * 1.7);
+    float wave = 0.5 + 0.5 * sinFast(r * 0.55 - time * 1.7);
     float ignite = smoothstep(0.0, 1.0, time * 0.9 - r * 0.12 + 0.5);
     float w2 = wave * wave;
-    return ignite * (0.25 + 1.6 * w2 * w2 * wave + 0.15 * sin(time * 3.0 + hash21(cell) * 40.0));
+    return ignite * (0.25 + 1.6 * w2 * w2 * wave + 0.15 * sinFast(time * 3.0 + hash21(cell) * 40.0));
 }
 
 // The distance field around a point of `cell`, which the four normal samples share: its
@@ -130,18 +139,24 @@ void main()
     vec3 glow = vec3(0.0);
     float t = 0.05;
     bool hitCrystal = false;
-    for (int i = 0; i < 64; i++) {
+    // What the steps to the cell borders need of the ray, worked out once.
+    vec2 side = step(vec2(0.0), rd.xz);
+    vec2 invRs = 1.0 / vec2(abs(rd.x) > 1e-4 ? rd.x : 1e-4, abs(rd.z) > 1e-4 ? rd.z : 1e-4);
+    // 48 whole steps reach as far as 64 of three quarters did.
+    for (int i = 0; i < 48; i++) {
         vec3 pos = ro + rd * t;
         vec2 cell = cellOf(pos);
         float d = cluster(pos, cell);
-        // Light scattered in the air around the crystals, weighted by step length.
-        glow += cellColor(cell) * pulse(cell) * (0.07 * min(d, 0.5)) / (1.0 + d * d * 40.0);
+        // Light scattered in the air around the crystals, weighted by the length of the step
+        // taken from here (the whole distance: 0.0933 = 0.07 / 0.75 keeps the sum that steps of
+        // three quarters of it gathered).
+        glow += cellColor(cell) * pulse(cell) * (0.0933 * min(d, 0.5)) / (1.0 + d * d * 40.0);
         if (d < 0.001 * t) { hitCrystal = true; break; }
         // Never step past the current cell's border, or neighbouring clusters are missed.
-        vec2 edge = (cell + step(vec2(0.0), rd.xz)) * CELL;
-        vec2 rs = vec2(abs(rd.x) > 1e-4 ? rd.x : 1e-4, abs(rd.z) > 1e-4 ? rd.z : 1e-4);
-        vec2 tb = (edge - pos.xz) / rs;
-        t += min(d * 0.75, min(tb.x, tb.y) + 0.01);
+        vec2 tb = ((cell + side) * CELL - pos.xz) * invRs;
+        // The field is a true bound (exact prism and tip plane, rotations that keep length), so
+        // the whole of it is a safe step.
+        t += min(d, min(tb.x, tb.y) + 0.01);
         if (t > tMax) break;
         // Well above the tallest crystal and climbing: only faint air glow would be left.
         if (pos.y > SKY && rd.y > 0.0) break;
