@@ -34,8 +34,11 @@ static void* image_realloc(void* p, size_t n) { return n <= IMAGE_MAX_ALLOCATION
 // walk follows the decoder's reading: a table may run past its segment's stated length, and
 // bytes past the end of the file read as 0.
 static int jpeg_tables_fit(const unsigned char* b, size_t n) {
-    if (n < 2 || b[0] != 0xFF || b[1] != 0xD8) return 1;
-    size_t i = 2;
+    // The decoder takes any run of 0xFF fill bytes before the start marker, as before any marker.
+    size_t i = 0;
+    while (i < n && b[i] == 0xFF) ++i;
+    if (i == 0 || i >= n || b[i] != 0xD8) return 1;
+    ++i;
     while (i + 4 <= n) {
         if (b[i] != 0xFF) {  // entropy-coded data between markers
             ++i;

@@ -18,7 +18,7 @@ struct PlatState {
 
 static PlatState plat;
 
-enum { VIDEO_CONNECT_RETRY_MS = 100 };
+enum { VIDEO_CONNECT_RETRY_MS = 100, BOX_FAILS_WITHIN_MS = 1000 };
 
 int plat_video_init() {
     os_video_before_init();
@@ -234,8 +234,13 @@ void plat_message_box(const char* text, const char* caption) {
     else fprintf(stderr, "%s\n", text);
     fflush(stderr);
     // The box makes a connection of its own, right after the window's went: on a server that
-    // thereby lost its last client and is resetting, it is tried again like the window's.
-    int tries = os_video_connect_tries();
-    while (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr) != 0 && --tries > 0)
+    // thereby lost its last client and is resetting, it is tried again like the window's. Only a
+    // box that failed at once is tried again: one that was up for a while was seen and closed,
+    // whatever SDL then reports, and must not come back.
+    for (int tries = os_video_connect_tries(); tries > 0; --tries) {
+        Uint32 start = SDL_GetTicks();
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr) == 0) return;
+        if (SDL_GetTicks() - start > BOX_FAILS_WITHIN_MS) return;
         SDL_Delay(VIDEO_CONNECT_RETRY_MS);
+    }
 }
