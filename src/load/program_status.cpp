@@ -8,37 +8,37 @@
 #include "load/gl_entry.h"
 #include "platform/platform.h"
 
+// The entry points only the tools call: type, name in the table, GL name. One list gives the table
+// and its fetching.
+#define STATUS_GL_LIST(X)                                                  \
+    X(PFNGLGETSHADERIVPROC, get_shader_iv, "glGetShaderiv")                \
+    X(PFNGLGETSHADERINFOLOGPROC, get_shader_info_log, "glGetShaderInfoLog") \
+    X(PFNGLGETPROGRAMIVPROC, get_program_iv, "glGetProgramiv")             \
+    X(PFNGLGETPROGRAMINFOLOGPROC, get_program_info_log, "glGetProgramInfoLog") \
+    X(PFNGLGETATTACHEDSHADERSPROC, get_attached_shaders, "glGetAttachedShaders") \
+    X(PFNGLGETACTIVEUNIFORMPROC, get_active_uniform, "glGetActiveUniform") \
+    X(PFNGLDETACHSHADERPROC, detach_shader, "glDetachShader")              \
+    X(PFNGLDELETESHADERPROC, delete_shader, "glDeleteShader")              \
+    X(PFNGLDELETEPROGRAMPROC, delete_program, "glDeleteProgram")           \
+    X(PFNGLISPROGRAMPROC, is_program, "glIsProgram")
+
 static struct {
     int fetched;
-    PFNGLGETSHADERIVPROC get_shader_iv;
-    PFNGLGETSHADERINFOLOGPROC get_shader_info_log;
-    PFNGLGETPROGRAMIVPROC get_program_iv;
-    PFNGLGETPROGRAMINFOLOGPROC get_program_info_log;
-    PFNGLGETATTACHEDSHADERSPROC get_attached_shaders;
-    PFNGLGETACTIVEUNIFORMPROC get_active_uniform;
-    PFNGLDETACHSHADERPROC detach_shader;
-    PFNGLDELETESHADERPROC delete_shader;
-    PFNGLDELETEPROGRAMPROC delete_program;
-    PFNGLISPROGRAMPROC is_program;
+#define STATUS_GL_FIELD(type, field, name) type field;
+    STATUS_GL_LIST(STATUS_GL_FIELD)
+#undef STATUS_GL_FIELD
 } status_gl;
 
 static int fetch() {
     if (status_gl.fetched) return 1;
-    status_gl.get_shader_iv = (PFNGLGETSHADERIVPROC)plat_gl_proc_address("glGetShaderiv");
-    status_gl.get_shader_info_log = (PFNGLGETSHADERINFOLOGPROC)plat_gl_proc_address("glGetShaderInfoLog");
-    status_gl.get_program_iv = (PFNGLGETPROGRAMIVPROC)plat_gl_proc_address("glGetProgramiv");
-    status_gl.get_program_info_log = (PFNGLGETPROGRAMINFOLOGPROC)plat_gl_proc_address("glGetProgramInfoLog");
-    status_gl.get_attached_shaders = (PFNGLGETATTACHEDSHADERSPROC)plat_gl_proc_address("glGetAttachedShaders");
-    status_gl.get_active_uniform = (PFNGLGETACTIVEUNIFORMPROC)plat_gl_proc_address("glGetActiveUniform");
-    status_gl.detach_shader = (PFNGLDETACHSHADERPROC)plat_gl_proc_address("glDetachShader");
-    status_gl.delete_shader = (PFNGLDELETESHADERPROC)plat_gl_proc_address("glDeleteShader");
-    status_gl.delete_program = (PFNGLDELETEPROGRAMPROC)plat_gl_proc_address("glDeleteProgram");
-    status_gl.is_program = (PFNGLISPROGRAMPROC)plat_gl_proc_address("glIsProgram");
-    status_gl.fetched = status_gl.get_shader_iv && status_gl.get_shader_info_log && status_gl.get_program_iv &&
-                        status_gl.get_program_info_log && status_gl.get_attached_shaders &&
-                        status_gl.get_active_uniform && status_gl.detach_shader && status_gl.delete_shader &&
-                        status_gl.delete_program && status_gl.is_program;
-    return status_gl.fetched;
+    int all = 1;
+#define STATUS_GL_FETCH(type, field, name)                        \
+    status_gl.field = (type)plat_gl_proc_address(name); \
+    all = all && status_gl.field;
+    STATUS_GL_LIST(STATUS_GL_FETCH)
+#undef STATUS_GL_FETCH
+    status_gl.fetched = all;
+    return all;
 }
 
 int program_status(uint32_t program, ProgramStatus* out) {

@@ -44,28 +44,31 @@ struct Options {
 };
 
 // Entry points only the preview needs: its own framebuffer and the scaled copy to the window.
+// One list gives the table and its fetching.
+#define PREVIEW_GL_LIST(X)                                                               \
+    X(PFNGLGENFRAMEBUFFERSPROC, gen_framebuffers, "glGenFramebuffers")                   \
+    X(PFNGLBINDFRAMEBUFFERPROC, bind_framebuffer, "glBindFramebuffer")                   \
+    X(PFNGLGENRENDERBUFFERSPROC, gen_renderbuffers, "glGenRenderbuffers")                \
+    X(PFNGLBINDRENDERBUFFERPROC, bind_renderbuffer, "glBindRenderbuffer")                \
+    X(PFNGLRENDERBUFFERSTORAGEPROC, renderbuffer_storage, "glRenderbufferStorage")       \
+    X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, framebuffer_renderbuffer, "glFramebufferRenderbuffer") \
+    X(PFNGLFRAMEBUFFERTEXTURE2DPROC, framebuffer_texture_2d, "glFramebufferTexture2D")   \
+    X(PFNGLBLITFRAMEBUFFERPROC, blit_framebuffer, "glBlitFramebuffer")
+
 struct {
-    PFNGLGENFRAMEBUFFERSPROC gen_framebuffers;
-    PFNGLBINDFRAMEBUFFERPROC bind_framebuffer;
-    PFNGLGENRENDERBUFFERSPROC gen_renderbuffers;
-    PFNGLBINDRENDERBUFFERPROC bind_renderbuffer;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbuffer_storage;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebuffer_renderbuffer;
-    PFNGLFRAMEBUFFERTEXTURE2DPROC framebuffer_texture_2d;
-    PFNGLBLITFRAMEBUFFERPROC blit_framebuffer;
+#define PREVIEW_GL_FIELD(type, field, name) type field;
+    PREVIEW_GL_LIST(PREVIEW_GL_FIELD)
+#undef PREVIEW_GL_FIELD
 } gl;
 
 bool fetch_gl() {
-    gl.gen_framebuffers = (PFNGLGENFRAMEBUFFERSPROC)plat_gl_proc_address("glGenFramebuffers");
-    gl.bind_framebuffer = (PFNGLBINDFRAMEBUFFERPROC)plat_gl_proc_address("glBindFramebuffer");
-    gl.gen_renderbuffers = (PFNGLGENRENDERBUFFERSPROC)plat_gl_proc_address("glGenRenderbuffers");
-    gl.bind_renderbuffer = (PFNGLBINDRENDERBUFFERPROC)plat_gl_proc_address("glBindRenderbuffer");
-    gl.renderbuffer_storage = (PFNGLRENDERBUFFERSTORAGEPROC)plat_gl_proc_address("glRenderbufferStorage");
-    gl.framebuffer_renderbuffer = (PFNGLFRAMEBUFFERRENDERBUFFERPROC)plat_gl_proc_address("glFramebufferRenderbuffer");
-    gl.framebuffer_texture_2d = (PFNGLFRAMEBUFFERTEXTURE2DPROC)plat_gl_proc_address("glFramebufferTexture2D");
-    gl.blit_framebuffer = (PFNGLBLITFRAMEBUFFERPROC)plat_gl_proc_address("glBlitFramebuffer");
-    return gl.gen_framebuffers && gl.bind_framebuffer && gl.gen_renderbuffers && gl.bind_renderbuffer &&
-           gl.renderbuffer_storage && gl.framebuffer_renderbuffer && gl.framebuffer_texture_2d && gl.blit_framebuffer;
+    bool all = true;
+#define PREVIEW_GL_FETCH(type, field, name)     \
+    gl.field = (type)plat_gl_proc_address(name); \
+    all = all && gl.field;
+    PREVIEW_GL_LIST(PREVIEW_GL_FETCH)
+#undef PREVIEW_GL_FETCH
+    return all;
 }
 
 struct Preview {
