@@ -75,6 +75,10 @@ static int jpeg_tables_fit(const unsigned char* b, size_t n) {
 unsigned char* image_decode_rgba(const unsigned char* bytes, size_t size, int* width, int* height) {
     if (!bytes || size == 0 || size > (size_t)IMAGE_MAX_FILE_BYTES) return nullptr;
     if (!jpeg_tables_fit(bytes, size)) return nullptr;
+    int info_w = 0, info_h = 0, info_channels = 0;
+    if (stbi_info_from_memory(bytes, (int)size, &info_w, &info_h, &info_channels) &&
+        (unsigned long long)info_w * (unsigned long long)info_h > (unsigned long long)size * IMAGE_MAX_PIXELS_PER_BYTE)
+        return nullptr;
     int channels = 0, w = 0, h = 0;
     unsigned char* pixels = stbi_load_from_memory(bytes, (int)size, &w, &h, &channels, 4);
     // A decoder can report success for an image with no pixels (a Radiance header of width 0).

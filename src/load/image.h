@@ -6,6 +6,9 @@
 enum {
     IMAGE_MAX_SIDE = 16384,                // wider or taller images are refused
     IMAGE_MAX_FILE_BYTES = 64 << 20,       // larger files are not read
+    // More pixels than this per byte of file cannot come from any format's compression: such a
+    // file claims a size it has no data for, and decoding it would only cost time.
+    IMAGE_MAX_PIXELS_PER_BYTE = 4096,
 };
 // No single allocation of the decoder may exceed this (an RGBA image of 8192x8192).
 static const size_t IMAGE_MAX_ALLOCATION = (size_t)256 << 20;
