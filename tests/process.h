@@ -119,6 +119,18 @@ inline bool x_dismiss_error_box(const std::string& display, double seconds) {
     return true;
 }
 
+// Dismisses the "error" box of `pid` as x_dismiss_error_box does; on a busy machine a box can be
+// listed before it takes keys, so Return is pressed again each second, up to ten times, until
+// `pid` has ended. Returns false when no box showed.
+inline bool x_dismiss_error_box_of(const std::string& display, pid_t pid) {
+    if (!x_dismiss_error_box(display, 5)) return false;
+    for (int i = 0; i < 10 && !ended(pid); ++i) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        if (!ended(pid)) x_dismiss_error_box(display, 1);
+    }
+    return true;
+}
+
 // Starts an Xvfb of the given size on a free display; returns its pid and sets `display`.
 inline pid_t start_xvfb(const std::string& size, std::string& display) {
     for (int n = 130; n < 160; ++n) {

@@ -103,7 +103,7 @@ TEST_F(Wine, MissingSceneFileFailsLoading) {
     pid_t pid = start(ORUVANE_EXE);
     ASSERT_FALSE(x_wait_window(display(), "error", 60).empty()) << err();
     EXPECT_EQ(x_window_geometry(display(), "Oruvane"), "");
-    EXPECT_TRUE(x_dismiss_error_box(display(), 5));
+    EXPECT_TRUE(x_dismiss_error_box_of(display(), pid));
     EXPECT_EQ(wait_exit(pid, 30), 0) << err();
     EXPECT_NE(err().find("intro_init()!"), std::string::npos) << err();
 }
