@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include "show_rows.h"
 #include "timeline_reset.h"
@@ -59,11 +60,10 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, ScriptShow, ::testing::ValuesIn(ROWS),
                              return "t" + std::to_string(info.param.t);
                          });
 
-// A value of the easing curves at fraction g of a span, as the track tests pin them down at their
-// edges and middle; here they pin each fade of the script a quarter of the way in, where a cosine
-// and a straight fade differ.
-double eased(int mode, double g, double from, double to) {
-    double f = mode == EASE_COSINE ? (1.0 - std::cos(g * M_PI)) * 0.5 : g;
+// A value of the easing curves a quarter of the way between `from` and `to`, where a cosine and
+// a straight fade differ, as the track tests pin the curves down at their edges and middle.
+double quarter_way(int mode, double from, double to) {
+    double f = mode == EASE_COSINE ? (1.0 - std::cos(0.25 * M_PI)) * 0.5 : 0.25;
     return from + (to - from) * f;
 }
 
@@ -71,35 +71,37 @@ struct Fade {
     const char* what;
     int32_t start, length;
     int mode;
-    float from, to;
     const float* value;
 };
 
+// The value `f` has at show time t, from a freshly built script.
+float value_at(const Fade& f, int32_t t) {
+    build();
+    tracks_evaluate(t);
+    return *f.value;
+}
+
 TEST(Script, EveryFadeIsEasedItsOwnWayAQuarterOfTheWayIn) {
     const ShowParams& p = show_params;
-    const Fade fades[] = {
-        {"gamma down", 46000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
-        {"gamma up", 48000, 1000, EASE_COSINE, 0.01f, 1, &p.gamma},
-        {"gamma down", 70100, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
-        {"gamma up", 72100, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
-        {"gamma down", 94000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
-        {"gamma up", 96000, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
-        {"gamma down", 122000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
-        {"gamma up", 124000, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
-        {"gamma down", 158000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
-        {"gamma up", 160000, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
-        {"gamma down", 188000, 2000, EASE_LINEAR, 1, 0.01f, &p.gamma},
-        {"gamma up", 190000, 2000, EASE_COSINE, 0.01f, 1, &p.gamma},
-        {"closing gamma", 205000, 5000, EASE_LINEAR, 1, 0.5f, &p.gamma},
-        {"flash rise", 0, 3000, EASE_COSINE, 0, 1, &p.flashColor[3]},
-        {"flash red", 0, 3000, EASE_COSINE, 0, 1, &p.flashColor[0]},
-        {"logo alpha", 205000, 5000, EASE_COSINE, 0, 0.95f, &p.logoColor[3]},
+    std::vector<Fade> fades = {
+        {"flash rise", 0, FLASH_RISE_MS, EASE_COSINE, &p.flashColor[3]},
+        {"flash red", 0, FLASH_RISE_MS, EASE_COSINE, &p.flashColor[0]},
+        {"closing gamma", LOGO_START_MS, 5000, EASE_LINEAR, &p.gamma},
+        {"logo alpha", LOGO_START_MS, 5000, EASE_COSINE, &p.logoColor[3]},
     };
+    // Gamma falls straight into every scene change over 2 s and rises out of it on a cosine, the
+    // first time in 1 s.
+    for (int i = 1; i < SCENE_SLOT_COUNT; ++i) {
+        int32_t change = scene_slots[i].start_ms;
+        fades.push_back({"gamma down", change - 2000, 2000, EASE_LINEAR, &p.gamma});
+        fades.push_back({"gamma up", change, i == 1 ? 1000 : 2000, EASE_COSINE, &p.gamma});
+    }
+    // Each fade is judged against its own ends as the timeline gives them.
     for (const Fade& f : fades) {
-        build();
         int32_t t = f.start + f.length / 4;
-        tracks_evaluate(t);
-        EXPECT_NEAR(*f.value, eased(f.mode, 0.25, f.from, f.to), 1e-5) << f.what << " at t=" << t;
+        float from = value_at(f, f.start), to = value_at(f, f.start + f.length);
+        EXPECT_GT(std::fabs(to - from), 0.1f) << f.what << " from t=" << f.start << " is no fade";
+        EXPECT_NEAR(value_at(f, t), quarter_way(f.mode, from, to), 1e-5) << f.what << " at t=" << t;
     }
 }
 
