@@ -109,6 +109,16 @@ inline std::string x_wait_window(const std::string& display, const std::string& 
     return "";
 }
 
+// Waits up to `seconds` for no window titled `title` to be left; returns true once none is.
+inline bool x_wait_window_gone(const std::string& display, const std::string& title, double seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!x_window_geometry(display, title).empty()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
 // Presses Return on the message box titled "error", with the pointer over it so it has the
 // keyboard (there is no window manager to give it focus). Returns false when no box showed.
 inline bool x_dismiss_error_box(const std::string& display, double seconds) {

@@ -13,6 +13,8 @@ void os_video_after_init();
 int os_video_connect_tries();
 // Notes a window just created, so that its destruction by another program can be recognised.
 void os_window_created(SDL_Window* window);
+// Called just before the show destroys `window`: leaves the keyboard focus somewhere sane.
+void os_window_destroying(SDL_Window* window);
 // Nonzero when `e` says the noted window was destroyed by another program.
 int os_event_window_gone(const SDL_Event& e);
 // Nonzero, once, when a close request arrived from outside the window (a signal); also notes that

@@ -96,6 +96,23 @@ void os_window_created(SDL_Window* window) {
     x_window = SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 ? info.info.x11.window : 0;
 }
 
+// With no window manager, SDL gives a shown window the keyboard focus with "revert to none": once
+// the window is gone, no window gets keys at all, neither the message box that follows a failure
+// nor whatever the user turns to after the show. (An X server that just lost its last client resets
+// the focus, which is why this only shows while other programs are connected.) A focus the show
+// holds that way is handed to whichever window the pointer is over before the window goes.
+void os_window_destroying(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    Display* display = info.info.x11.display;
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == info.info.x11.window && revert == RevertToNone)
+        XSetInputFocus(display, PointerRoot, RevertToPointerRoot, CurrentTime);
+}
+
 int os_event_window_gone(const SDL_Event& e) {
     if (e.type != SDL_SYSWMEVENT) return 0;
     const XEvent& x = e.syswm.msg->msg.x11.event;

@@ -15,6 +15,8 @@ int os_video_connect_tries() { return 1; }
 
 void os_window_created(SDL_Window*) {}
 
+void os_window_destroying(SDL_Window*) {}
+
 int os_event_window_gone(const SDL_Event&) { return 0; }
 
 int os_close_requested() { return 0; }

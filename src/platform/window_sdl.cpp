@@ -79,6 +79,11 @@ void plat_cursor_show(int show) {
     if (plat.video_up) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
+static void window_destroy(SDL_Window* w) {
+    os_window_destroying(w);
+    SDL_DestroyWindow(w);
+}
+
 static SDL_Window* window_try(const char* title, int width, int height, int fullscreen, int alpha, int depth) {
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
@@ -97,7 +102,7 @@ static SDL_Window* window_try(const char* title, int width, int height, int full
     }
     if (fullscreen && plat.mode_selected && SDL_SetWindowDisplayMode(w, &plat.mode) != 0) {
         plat_fail_reason("window: display mode: %s", SDL_GetError());
-        SDL_DestroyWindow(w);
+        window_destroy(w);
         return nullptr;
     }
     return w;
@@ -129,7 +134,7 @@ void plat_display_size(int* width, int* height) {
     *height = r.h;
 }
 
-void plat_window_destroy(void* window) { SDL_DestroyWindow((SDL_Window*)window); }
+void plat_window_destroy(void* window) { window_destroy((SDL_Window*)window); }
 
 void plat_drawable_size(void* window, int* width, int* height) { SDL_GL_GetDrawableSize((SDL_Window*)window, width, height); }
 
