@@ -64,6 +64,11 @@ static void catch_signals() {
     sigaction(SIGHUP, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // Xlib writes to the display without asking to be spared SIGPIPE: a server that goes away
+    // while a frame is being sent would kill the show by the signal. Ignored, the write fails and
+    // the connection-lost handler ends the show as for any other lost display.
+    sa.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &sa, nullptr);
     pthread_atfork(nullptr, nullptr, die_with_parent);
 }
 

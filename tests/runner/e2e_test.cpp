@@ -341,6 +341,7 @@ TEST_F(E2e, SignalsALostDisplayOrADestroyedWindowEndItWithExitCodeZero) {
         SCOPED_TRACE(way.how);
         pid_t pid = start(spawn_in_dir());
         ASSERT_TRUE(wait_for_colour(display(), 960, 540, probe, 30)) << err();
+        kill(pid, SIGPIPE);  // what a write to a display that just went away raises: no ending
         if (way.signal) kill(pid, way.signal);
         else x_run(display(), std::string("xdotool search --name '^Oruvane$' ") + way.how);
         EXPECT_EQ(wait_exit(pid, 15), 0) << err();
