@@ -52,7 +52,12 @@ void write_time_probe_assets(bool slow_loading) {
 // server, fast enough to see every frame, and tells where the keyboard goes.
 struct XClient {
     Display* x;
-    explicit XClient(const std::string& display) : x(XOpenDisplay(display.c_str())) {}
+    // A server that has just lost its last client refuses connections while it resets: tried for
+    // up to 3 s, as the show tries.
+    explicit XClient(const std::string& display) : x(nullptr) {
+        for (int i = 0; i < 30 && !(x = XOpenDisplay(display.c_str())); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     ~XClient() {
         if (x) XCloseDisplay(x);
     }
