@@ -50,6 +50,14 @@ struct GlEntryTable {
 extern GlEntryTable gl_entry_table;             // zero at load
 extern const char* const GL_ENTRY_NAMES[GL_ENTRY_COUNT];
 
+// Tables of the entry points only the tools call, each a list X(type, field, "glName"): the list
+// with GL_TOOL_FIELD gives a struct's fields; with GL_TOOL_FETCH, inside a function that defines
+// GL_TOOL_TABLE as the struct and an `all` flag, it fetches every entry and clears `all` when the
+// current context lacks one.
+#define GL_TOOL_FIELD(type, field, name) type field;
+#define GL_TOOL_FETCH(type, field, name) \
+    if (!(GL_TOOL_TABLE.field = (type)plat_gl_proc_address(name))) all = 0;
+
 // Fetches the 23 entry points in table order, stopping at the first one the current context does
 // not offer (a later entry stays null). Returns 1 when all are present, else 0.
 int load_gl_entry_points();

@@ -24,19 +24,15 @@
 
 static struct {
     int fetched;
-#define STATUS_GL_FIELD(type, field, name) type field;
-    STATUS_GL_LIST(STATUS_GL_FIELD)
-#undef STATUS_GL_FIELD
+    STATUS_GL_LIST(GL_TOOL_FIELD)
 } status_gl;
 
 static int fetch() {
     if (status_gl.fetched) return 1;
     int all = 1;
-#define STATUS_GL_FETCH(type, field, name)                        \
-    status_gl.field = (type)plat_gl_proc_address(name); \
-    all = all && status_gl.field;
-    STATUS_GL_LIST(STATUS_GL_FETCH)
-#undef STATUS_GL_FETCH
+#define GL_TOOL_TABLE status_gl
+    STATUS_GL_LIST(GL_TOOL_FETCH)
+#undef GL_TOOL_TABLE
     status_gl.fetched = all;
     return all;
 }

@@ -56,18 +56,14 @@ struct Options {
     X(PFNGLBLITFRAMEBUFFERPROC, blit_framebuffer, "glBlitFramebuffer")
 
 struct {
-#define PREVIEW_GL_FIELD(type, field, name) type field;
-    PREVIEW_GL_LIST(PREVIEW_GL_FIELD)
-#undef PREVIEW_GL_FIELD
+    PREVIEW_GL_LIST(GL_TOOL_FIELD)
 } gl;
 
 bool fetch_gl() {
     bool all = true;
-#define PREVIEW_GL_FETCH(type, field, name)     \
-    gl.field = (type)plat_gl_proc_address(name); \
-    all = all && gl.field;
-    PREVIEW_GL_LIST(PREVIEW_GL_FETCH)
-#undef PREVIEW_GL_FETCH
+#define GL_TOOL_TABLE gl
+    PREVIEW_GL_LIST(GL_TOOL_FETCH)
+#undef GL_TOOL_TABLE
     return all;
 }
 
