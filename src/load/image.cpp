@@ -9,7 +9,10 @@
 
 #include "platform/file.h"
 
-static void* image_malloc(size_t n) { return n <= IMAGE_MAX_ALLOCATION ? malloc(n) : nullptr; }
+// Zeroed: the JPEG decoder's state is one allocation, and a scan may name a Huffman table no
+// segment defined; zeroed, such a table matches no code and the decode fails, where left as it
+// came from malloc it would index the symbol list with garbage.
+static void* image_malloc(size_t n) { return n <= IMAGE_MAX_ALLOCATION ? calloc(1, n) : nullptr; }
 static void* image_realloc(void* p, size_t n) { return n <= IMAGE_MAX_ALLOCATION ? realloc(p, n) : nullptr; }
 
 #define STBI_MALLOC(n) image_malloc(n)
