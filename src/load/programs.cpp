@@ -51,10 +51,7 @@ void draw_loading_bar(float p) {
 }
 
 int build_programs() {
-    ProgramSet& ps = program_set;
-    return build_program("pt01.vsh", "pt01.fsh", &ps.pt01) && build_program("pt02.vsh", "pt02.fsh", &ps.pt02) &&
-           build_program("pt03.vsh", "pt03.fsh", &ps.pt03) && build_program("pt04.vsh", "pt04.fsh", &ps.pt04) &&
-           build_program("pt05.vsh", "pt05.fsh", &ps.pt05) && build_program("pt06.vsh", "pt06.fsh", &ps.pt06) &&
-           build_program("pt07.vsh", "pt07.fsh", &ps.pt07) && build_program("pt08.vsh", "pt08.fsh", &ps.pt08) &&
-           build_program("pt09.vsh", "pt09.fsh", &ps.pt09) && build_program("post.vsh", "post.fsh", &ps.post);
+    for (const ProgramEntry& e : PROGRAM_TABLE)
+        if (!build_program(e.vertex_label, e.fragment_label, &(program_set.*e.program))) return 0;
+    return 1;
 }

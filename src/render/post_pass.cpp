@@ -29,6 +29,20 @@ static GLint post_uniform(GLuint program, PostUniform u) {
     return glGetUniformLocation(program, POST_UNIFORM_INFO[u].name);
 }
 
+void render_clear_feedback() {
+    // Through the scene framebuffer, which the next scene pass points back at scene_target.
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, scene_fbo);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, feedback_texture, 0);
+    const GLenum buffers[1] = {GL_COLOR_ATTACHMENT0_EXT};
+    glDrawBuffers(1, buffers);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, scene_target, 0);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, post_framebuffer);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, feedback_texture);
+}
+
 void render_post(int32_t t) {
     const ShowParams& p = show_params;
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, post_framebuffer);

@@ -12,6 +12,10 @@ extern uint32_t post_framebuffer;
 void render_frame(int32_t t);
 // Binds the scene framebuffer with scene_target as its only colour attachment, drawn to.
 void bind_scene_target();
+// Clears feedback_texture to transparent black, as a new texture holds it on the drivers that
+// zero-fill, and leaves it bound on texture unit 0 for the next scene pass: a start at any show
+// time (a capture's first frame, a seek) begins from the same empty previous frame.
+void render_clear_feedback();
 // Composites scene, previous frame and logo into post_framebuffer, then copies it to
 // feedback_texture, leaving that bound on texture unit 0. While the logo's slot holds no texture
 // the post program is told displayLogo 0.

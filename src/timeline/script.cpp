@@ -7,8 +7,13 @@
 #include "tracks.h"
 
 ProgramSet program_set;
-const char* const PROGRAM_LABELS[PROGRAM_COUNT] = {"pt01", "pt02", "pt03", "pt04", "pt05",
-                                                   "pt06", "pt07", "pt08", "pt09", "post"};
+#define PROGRAM_LABEL(label, vertex_file, fragment_file) #label,
+const char* const PROGRAM_LABELS[PROGRAM_COUNT] = {PROGRAM_LIST(PROGRAM_LABEL)};
+#undef PROGRAM_LABEL
+#define PROGRAM_ROW(label, vertex_file, fragment_file) \
+    {#label, #label ".vsh", #label ".fsh", &ProgramSet::label, {vertex_file, fragment_file}},
+const ProgramEntry PROGRAM_TABLE[PROGRAM_COUNT] = {PROGRAM_LIST(PROGRAM_ROW)};
+#undef PROGRAM_ROW
 int32_t time_offset_ms;
 
 // The moments the scene changes, and the end of the show.

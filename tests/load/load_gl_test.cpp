@@ -26,8 +26,6 @@ void write_tagged_show() {
     }
 }
 
-const uint32_t* programs_in_order() { return &program_set.pt01; }
-
 using LoadGl = GlTest;
 
 TEST_F(LoadGl, EntryPointsAreAllFetchedOnAFullDriver) {
@@ -59,9 +57,10 @@ TEST_F(LoadGl, TenProgramsBuildFromFilesZeroToNineteenInOrder) {
     ASSERT_EQ(build_programs(), 1);
     EXPECT_EQ(scene_file_counter, 20);
     EXPECT_FLOAT_EQ(load_progress, 10);
-    const uint32_t* programs = programs_in_order();
     for (int i = 0; i < 10; ++i) {
-        GLuint p = programs[i];
+        GLuint p = program_set.*PROGRAM_TABLE[i].program;
+        EXPECT_EQ(PROGRAM_TABLE[i].files[0], 2 * i);
+        EXPECT_EQ(PROGRAM_TABLE[i].files[1], 2 * i + 1);
         ASSERT_NE(p, 0u);
         EXPECT_TRUE(program_linked(p)) << program_log(p);
         std::string v = "v" + std::to_string(2 * i), f = "f" + std::to_string(2 * i + 1);
@@ -76,7 +75,7 @@ TEST_F(LoadGl, TenProgramsBuildFromFilesZeroToNineteenInOrder) {
         glGetShaderiv(shaders[0], GL_SHADER_TYPE, &type);
         EXPECT_EQ(type, GL_FRAGMENT_SHADER);
     }
-    EXPECT_EQ(program_set.post, programs[9]);
+    EXPECT_EQ(PROGRAM_TABLE[9].program, &ProgramSet::post);
 }
 
 TEST_F(LoadGl, LoadingBarAfterFifthProgramEndsNearElevenPercentInGreyPoint53) {

@@ -126,7 +126,7 @@ protected:
         GlTest::SetUp();
         write_probe_show();
         ASSERT_EQ(intro_init(), 1);
-        for (const uint32_t* p = &program_set.pt01; p <= &program_set.post; ++p) ASSERT_TRUE(program_linked(*p)) << program_log(*p);
+        for (const ProgramEntry& e : PROGRAM_TABLE) ASSERT_TRUE(program_linked(program_set.*e.program)) << program_log(program_set.*e.program);
     }
 };
 

@@ -147,6 +147,8 @@ bool capture_run(const CaptureRange& r, Sink& sink, AudioDecoder* music, const C
     bool ok = true;
     int64_t handed = 0;
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    // From any --from, the first frame finds the empty previous frame the live show starts with.
+    render_clear_feedback();
     for (int64_t n = 0; n < total && ok; ++n) {
         if (progress.stop && *progress.stop) {
             ok = false;

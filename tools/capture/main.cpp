@@ -56,16 +56,15 @@ std::string one_line(const std::string& log) {
 // The show builds its programs without looking at the result; a capture of a broken program
 // would be a video of nothing, so every program is checked here with the driver's own words.
 bool programs_built(std::string& error) {
-    const uint32_t* names = &program_set.pt01;
     static ProgramStatus st;
-    for (int i = 0; i < PROGRAM_COUNT; ++i) {
-        if (program_status(names[i], &st)) continue;
+    for (const ProgramEntry& e : PROGRAM_TABLE) {
+        if (program_status(program_set.*e.program, &st)) continue;
         std::string log;
         for (int k : {PROGRAM_VERTEX, PROGRAM_FRAGMENT})
             if (!st.compiled[k]) log += st.log[k];
         if (log.empty()) log = st.link_log;
-        error = std::string("program ") + PROGRAM_LABELS[i] + " (scene files " + std::to_string(2 * i) + ".ck, " +
-                std::to_string(2 * i + 1) + ".ck) failed to build: " + one_line(log);
+        error = std::string("program ") + e.label + " (scene files " + std::to_string(e.files[0]) + ".ck, " +
+                std::to_string(e.files[1]) + ".ck) failed to build: " + one_line(log);
         return false;
     }
     return true;

@@ -223,17 +223,18 @@ void run_checks(Report& rep) {
     scene_file_counter = 0;
     int built = build_programs();
     int missing = scene_file_counter;  // the file the loader stopped at, when it stopped
-    const uint32_t* names = &program_set.pt01;
     for (int i = 0; i < PROGRAM_COUNT; ++i) {
+        const ProgramEntry& e = PROGRAM_TABLE[i];
         ProgramReport r;
-        r.label = PROGRAM_LABELS[i];
-        r.files[0] = 2 * i;
-        r.files[1] = 2 * i + 1;
+        r.label = e.label;
+        r.files[0] = e.files[0];
+        r.files[1] = e.files[1];
         ProgramStatus st;
-        if (!built && missing / 2 <= i) {
-            if (missing / 2 == i) r.errors.push_back(Diagnostic{std::to_string(missing) + ".ck", STAGES[missing % 2], 0, "cannot be read", ""});
+        if (!built && e.files[1] >= missing) {
+            int stage = e.files[0] == missing ? 0 : e.files[1] == missing ? 1 : -1;
+            if (stage >= 0) r.errors.push_back(Diagnostic{std::to_string(missing) + ".ck", STAGES[stage], 0, "cannot be read", ""});
             else r.errors.push_back(Diagnostic{"", "", 0, "not built: loading stops at " + std::to_string(missing) + ".ck", ""});
-        } else if (program_status(names[i], &st)) {
+        } else if (program_status(program_set.*e.program, &st)) {
             r.ok = true;
         } else {
             for (int s = 0; s < 2; ++s)
@@ -246,7 +247,8 @@ void run_checks(Report& rep) {
     if (built) {
         build_show_script();
         for (int i = 0; i < PROGRAM_COUNT; ++i)
-            if (rep.programs[i].ok) check_uniforms(rep, rep.programs[i], names[i], i == PROGRAM_COUNT - 1);
+            if (rep.programs[i].ok)
+                check_uniforms(rep, rep.programs[i], program_set.*PROGRAM_TABLE[i].program, PROGRAM_TABLE[i].program == &ProgramSet::post);
     }
     check_music(rep);
 }

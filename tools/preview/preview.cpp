@@ -52,7 +52,6 @@ struct Options {
     X(PFNGLBINDRENDERBUFFERPROC, bind_renderbuffer, "glBindRenderbuffer")                \
     X(PFNGLRENDERBUFFERSTORAGEPROC, renderbuffer_storage, "glRenderbufferStorage")       \
     X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, framebuffer_renderbuffer, "glFramebufferRenderbuffer") \
-    X(PFNGLFRAMEBUFFERTEXTURE2DPROC, framebuffer_texture_2d, "glFramebufferTexture2D")   \
     X(PFNGLBLITFRAMEBUFFERPROC, blit_framebuffer, "glBlitFramebuffer")
 
 struct {
@@ -76,7 +75,6 @@ struct Preview {
     uint32_t clock_base = 0;    // ticks at which show_ms would have been range time 0
     bool paused = false;
     bool music = false;
-    uint32_t clear_fbo = 0;
     // A rebuilt program waiting for its first frame on screen, and when its file was written.
     std::string reloaded;
     double written_at = 0;
@@ -118,7 +116,7 @@ void close_window() {
     plat_video_quit();
 }
 
-// The 1920x1080 framebuffer the post pass draws into, and one to clear the feedback texture with.
+// The 1920x1080 framebuffer the post pass draws into.
 void make_framebuffers() {
     uint32_t fbo = 0, colour = 0;
     gl.gen_framebuffers(1, &fbo);
@@ -129,19 +127,7 @@ void make_framebuffers() {
     gl.framebuffer_renderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
     gl.bind_renderbuffer(GL_RENDERBUFFER, 0);
     post_framebuffer = fbo;
-    gl.gen_framebuffers(1, &pv.clear_fbo);
     gl.bind_framebuffer(GL_FRAMEBUFFER, 0);
-}
-
-void clear_feedback() {
-    gl.bind_framebuffer(GL_FRAMEBUFFER, pv.clear_fbo);
-    gl.framebuffer_texture_2d(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, feedback_texture, 0);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    gl.bind_framebuffer(GL_FRAMEBUFFER, 0);
-    // The scene pass finds the feedback on unit 0, as the post pass leaves it.
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, feedback_texture);
 }
 
 // Moves the show to `ms` (kept inside the range): the timeline starts over from the show's start
@@ -150,7 +136,7 @@ void seek(int32_t ms) {
     pv.show_ms = std::clamp(ms, pv.range_start, pv.range_end);
     pv.clock_base = plat_ticks() - (uint32_t)(pv.show_ms - pv.range_start);
     show_params = show_params_initial;
-    clear_feedback();
+    render_clear_feedback();
     if (pv.music) preview_music_seek(pv.show_ms);
 }
 
@@ -203,7 +189,7 @@ void print_log(const std::string& file, const std::string& label, const char* st
 
 // Rebuilds program `index` from its two texts; on failure the old program stays and the log shows.
 void rebuild(int index, const std::string& vs, const std::string& fs, const std::string names[2], double when) {
-    uint32_t program = (&program_set.pt01)[index];
+    uint32_t program = program_set.*PROGRAM_TABLE[index].program;
     static ProgramStatus st;
     double begin = now_seconds();
     if (program_rebuild(program, vs.c_str(), fs.c_str(), &st)) {
@@ -239,14 +225,18 @@ void on_file_changed(const Options& o, const std::string& name) {
     }
     int number = -1;
     char tail = 0;
-    if (std::sscanf(name.c_str(), "%d.c%c", &number, &tail) != 2 || tail != 'k' || number < 0 || number >= 2 * PROGRAM_COUNT)
-        return;
-    int index = number / 2;
-    scene_file_counter = 2 * index;
-    char* vs = read_scene_file(PROGRAM_LABELS[index]);
-    char* fs = vs ? read_scene_file(PROGRAM_LABELS[index]) : nullptr;
+    if (std::sscanf(name.c_str(), "%d.c%c", &number, &tail) != 2 || tail != 'k') return;
+    int index = -1;
+    for (int i = 0; i < PROGRAM_COUNT; ++i)
+        if (PROGRAM_TABLE[i].files[0] == number || PROGRAM_TABLE[i].files[1] == number) index = i;
+    if (index < 0) return;
+    const ProgramEntry& e = PROGRAM_TABLE[index];
+    scene_file_counter = e.files[0];
+    char* vs = read_scene_file(e.vertex_label);
+    scene_file_counter = e.files[1];
+    char* fs = vs ? read_scene_file(e.fragment_label) : nullptr;
     if (vs && fs) {
-        std::string names[2] = {std::to_string(2 * index) + ".ck", std::to_string(2 * index + 1) + ".ck"};
+        std::string names[2] = {std::to_string(e.files[0]) + ".ck", std::to_string(e.files[1]) + ".ck"};
         rebuild(index, vs, fs, names, written_at(name));
     }
     std::free(vs);
@@ -257,9 +247,10 @@ void report_programs() {
     static ProgramStatus st;
     const char* stages[2] = {"vertex", "fragment"};
     for (int i = 0; i < PROGRAM_COUNT; ++i) {
-        if (program_status((&program_set.pt01)[i], &st)) continue;
+        const ProgramEntry& e = PROGRAM_TABLE[i];
+        if (program_status(program_set.*e.program, &st)) continue;
         for (int s = 0; s < 2; ++s)
-            if (!st.compiled[s]) print_log(std::to_string(2 * i + s) + ".ck", PROGRAM_LABELS[i], stages[s], st.log[s]);
+            if (!st.compiled[s]) print_log(std::to_string(e.files[s]) + ".ck", e.label, stages[s], st.log[s]);
     }
 }
 
@@ -279,7 +270,7 @@ void handle_key(const PlatEvent& ev) {
 const char* scene_label() {
     uint32_t program = (uint32_t)std::lround(show_params.scene_program);
     for (int i = 0; i < PROGRAM_COUNT; ++i)
-        if (program != 0 && (&program_set.pt01)[i] == program) return PROGRAM_LABELS[i];
+        if (program != 0 && program_set.*PROGRAM_TABLE[i].program == program) return PROGRAM_TABLE[i].label;
     return "none";
 }
 

@@ -18,8 +18,7 @@ namespace {
 
 // The script is built with program names 1 ... 10 so that a scene program maps back to its label.
 void build_script() {
-    uint32_t* names = &program_set.pt01;
-    for (uint32_t i = 0; i < PROGRAM_COUNT; ++i) names[i] = i + 1;
+    for (uint32_t i = 0; i < PROGRAM_COUNT; ++i) program_set.*PROGRAM_TABLE[i].program = i + 1;
     build_show_script();
 }
 
