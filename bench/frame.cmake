@@ -1,13 +1,13 @@
 # The frame against a bare loop of the same GL work; needs DISPLAY (a 1920x1080 X server).
 add_executable(frame_bench frame_bench.cpp)
-target_link_libraries(frame_bench PRIVATE oruvane_runner)
+target_link_libraries(frame_bench PRIVATE oruvane_runner PkgConfig::STB)
 target_include_directories(frame_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 
 # Frame time of each scene of the bundled show; run it from build/show (it reads the show's files).
 add_executable(scene_bench scene_bench.cpp)
-target_link_libraries(scene_bench PRIVATE oruvane_runner)
+target_link_libraries(scene_bench PRIVATE oruvane_runner PkgConfig::STB)
 
 # Capture throughput against render-only, side by side; headless. capture_bench [SHOW_DIR [FRAMES [ROUNDS [FROM]]]]
 add_executable(capture_bench capture_bench.cpp)
-target_link_libraries(capture_bench PRIVATE oruvane_capture oruvane_load oruvane_audio oruvane_headless)
+target_link_libraries(capture_bench PRIVATE oruvane_capture oruvane_load oruvane_audio oruvane_headless PkgConfig::STB)
 target_include_directories(capture_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)

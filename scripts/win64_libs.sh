@@ -66,19 +66,6 @@ win64_libs_prefix() {
   echo "${XDG_CACHE_HOME:-$HOME/.cache}/oruvane/win64-$key-$hash"
 }
 
-# win64_stb DIR PREFIX WORK: Debian's stb headers serve the cross build as they are; the image
-# decoder Debian compiles into libstb is compiled here into DIR/lib/libstb.a, with an stb.pc for PREFIX.
-win64_stb() {
-  local dir=$1 prefix=$2 work=$3 include
-  include=$(pkg-config --variable=includedir stb)
-  mkdir -p "$dir/lib/pkgconfig"
-  printf '#define STB_IMAGE_IMPLEMENTATION\n#include <stb_image.h>\n' > "$work/stb.c"
-  x86_64-w64-mingw32-gcc-posix -O2 -I"$include" -c "$work/stb.c" -o "$work/stb.o" &&
-    x86_64-w64-mingw32-ar rcs "$dir/lib/libstb.a" "$work/stb.o" || return 1
-  printf 'prefix=%s\nName: stb\nDescription: stb single-file libraries\nVersion: %s\nCflags: -I%s\nLibs: -L${prefix}/lib -lstb\n' \
-    "$prefix" "$(pkg-config --modversion stb)" "$include" > "$dir/lib/pkgconfig/stb.pc"
-}
-
 # ensure_win64_libs: sets ORUVANE_WIN64_PREFIX, building the libraries into it when the cache
 # lacks them. The build happens in a scratch folder and is moved into place only when complete.
 ensure_win64_libs() {
@@ -131,7 +118,6 @@ ensure_win64_libs() {
     make -j"$jobs" >>../log-openmpt 2>&1 || { tail -30 ../log-openmpt; exit 1; }
     make install DESTDIR="$stage" >>../log-openmpt 2>&1
   ) || { echo "cross-building the libraries failed; logs in $work" >&2; return 1; }
-  win64_stb "$stage$prefix" "$prefix" "$work" || return 1
   win64_source_versions > "$stage$prefix/VERSIONS"
   win64_lib_options > "$stage$prefix/OPTIONS"
   mkdir -p "$(dirname "$prefix")"

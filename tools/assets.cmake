@@ -10,7 +10,7 @@ endif()
 
 add_executable(mklogo mklogo.cpp)
 target_compile_definitions(mklogo PRIVATE LOGO_FONT_PATH="${ORUVANE_LOGO_FONT}")
-target_link_libraries(mklogo PRIVATE PkgConfig::STB)
+target_link_libraries(mklogo PRIVATE oruvane_toolkit PkgConfig::STB)
 
 # The synthesizer is a library so its tests can check the arithmetic it relies on: the engine,
 # and the score, which lays its sections on the show script's scene slots.
@@ -22,4 +22,4 @@ target_link_libraries(oruvane_synth PUBLIC oruvane_core)
 # piece several times.
 target_compile_options(oruvane_synth PRIVATE -ffp-contract=off $<$<CONFIG:Debug>:-O2>)
 add_executable(mkmusic mkmusic.cpp)
-target_link_libraries(mkmusic PRIVATE oruvane_synth)
+target_link_libraries(mkmusic PRIVATE oruvane_synth oruvane_toolkit)

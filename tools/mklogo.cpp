@@ -1,12 +1,14 @@
 // mklogo: draws the show's title image (bitmap.png), pale lettering with a soft glow and a thin
 // underline on a transparent background, which the closing scene fades in over the picture.
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "common/toolkit.h"
 
 #include <stb_image_write.h>
 #include <stb_truetype.h>
@@ -23,11 +25,8 @@ const char* TITLE = "ORUVANE";
 // Coverage in [0,1] per pixel; the glyphs and line are drawn here first, then coloured.
 using Plane = std::vector<float>;
 
-bool read_font(const char* path, std::vector<unsigned char>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !out.empty();
+void append_bytes(void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data), (size_t)size);
 }
 
 // Lays the title out with wide tracking, scaled so it spans most of the width without
@@ -138,23 +137,27 @@ unsigned char to_byte(float v) { return (unsigned char)std::lround(std::clamp(v,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: mklogo OUT.png\nwrites the %dx%d RGBA title image\n", W, H);
-        return 2;
-    }
-    std::vector<unsigned char> ttf;
+    tool::init("mklogo");
+    CLI::App app{"Draws the show's " + std::to_string(W) + "x" + std::to_string(H) + " RGBA title image into OUT.png."};
+    app.name("mklogo");
+    std::string out;
+    app.add_option("OUT", out, "the PNG to write")->required();
+    int status = tool::parse(app, argc, argv);
+    if (status >= 0) return status;
+    tool::note_input(LOGO_FONT_PATH);
+    std::string why = tool::check_output(out);
+    if (!why.empty()) return tool::error(why);
+
+    std::string font_bytes;
     stbtt_fontinfo font;
-    if (!read_font(LOGO_FONT_PATH, ttf) || !stbtt_InitFont(&font, ttf.data(), stbtt_GetFontOffsetForIndex(ttf.data(), 0))) {
-        std::fprintf(stderr, "mklogo: cannot load font %s\n", LOGO_FONT_PATH);
-        return 1;
-    }
+    if (!tool::read_file(LOGO_FONT_PATH, font_bytes, why)) return tool::error("cannot load the font: " + why);
+    const unsigned char* ttf = reinterpret_cast<const unsigned char*>(font_bytes.data());
+    if (!stbtt_InitFont(&font, ttf, stbtt_GetFontOffsetForIndex(ttf, 0)))
+        return tool::error(std::string("cannot load font ") + LOGO_FONT_PATH);
 
     Plane cover(size_t(W) * H, 0.0f);
     int cap_top = 0, cap_bottom = 0;
-    if (!draw_title(font, cover, cap_top, cap_bottom)) {
-        std::fprintf(stderr, "mklogo: font has no glyph for the title\n");
-        return 1;
-    }
+    if (!draw_title(font, cover, cap_top, cap_bottom)) return tool::error("the font has no glyph for the title");
     draw_rule(cover, cap_bottom + 26);
     Plane glow = blur(cover, 4);
 
@@ -181,9 +184,8 @@ int main(int argc, char** argv) {
             p[3] = to_byte(a);
         }
     }
-    if (!stbi_write_png(argv[1], W, H, 4, rgba.data(), W * 4)) {
-        std::fprintf(stderr, "mklogo: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    std::string png;
+    if (!stbi_write_png_to_func(append_bytes, &png, W, H, 4, rgba.data(), W * 4)) return tool::error("cannot encode the PNG");
+    if (!tool::write_file(out, png, why)) return tool::error(why);
+    return tool::finish(0);
 }

@@ -2,7 +2,6 @@
 // the tools need fetched here on first use.
 #include "load/program_status.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include "load/gl_entry.h"
@@ -92,29 +91,26 @@ static void release(GLuint program) {
 int program_rebuild(uint32_t program, const char* vertex_text, const char* fragment_text, ProgramStatus* out) {
     memset(out, 0, sizeof *out);
     if (!fetch() || program == 0 || !status_gl.is_program(program)) return 0;
-    // A failed link would leave the show's program unusable, so the new text is tried in a
-    // program of its own first.
+    // A failed link would leave the show's program unusable, so the new shaders are tried in a
+    // program of their own first.
+    GLuint fs = compile(GL_FRAGMENT_SHADER, fragment_text), vs = compile(GL_VERTEX_SHADER, vertex_text);
     GLuint trial = glCreateProgram();
-    glAttachShader(trial, compile(GL_FRAGMENT_SHADER, fragment_text));
-    glAttachShader(trial, compile(GL_VERTEX_SHADER, vertex_text));
+    glAttachShader(trial, fs);
+    glAttachShader(trial, vs);
     glLinkProgram(trial);
     int ok = program_status(trial, out);
-    if (ok) {
-        release(program);
-        glAttachShader(program, compile(GL_FRAGMENT_SHADER, fragment_text));
-        glAttachShader(program, compile(GL_VERTEX_SHADER, vertex_text));
-        glLinkProgram(program);
-    }
-    release(trial);
+    status_gl.detach_shader(trial, fs);
+    status_gl.detach_shader(trial, vs);
     status_gl.delete_program(trial);
-    return ok;
-}
-
-int program_log_line(const char* text, int* line, int* column, int* message_offset) {
-    int source = 0, l = 0, c = 0, n = 0;
-    if (sscanf(text, "%d:%d(%d): %n", &source, &l, &c, &n) != 3 || n == 0) return 0;
-    *line = l;
-    *column = c;
-    *message_offset = n;
-    return 1;
+    if (!ok) {
+        status_gl.delete_shader(fs);
+        status_gl.delete_shader(vs);
+        return 0;
+    }
+    // The program keeps these shaders until its next rebuild releases them.
+    release(program);
+    glAttachShader(program, fs);
+    glAttachShader(program, vs);
+    glLinkProgram(program);
+    return program_status(program, out);
 }

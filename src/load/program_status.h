@@ -23,11 +23,8 @@ int program_status(uint32_t program, ProgramStatus* out);
 // The index-th active uniform of a linked program: its name (array suffix "[0]" removed) into
 // name[PROGRAM_UNIFORM_NAME_SIZE] and its GL type into *type. Returns 0 past the last one.
 int program_active_uniform(uint32_t program, int index, char* name, uint32_t* type);
-// Compiles `vertex_text` and `fragment_text` and links them on trial; when that succeeds, relinks
-// `program` itself with them, so its name (which the timeline holds) stays valid. Returns 1 then;
-// returns 0 leaving `program` untouched when anything fails. *out gets the trial's logs either way.
+// Compiles `vertex_text` and `fragment_text` once and links them on trial; when that succeeds,
+// relinks `program` itself with the same shaders, so its name (which the timeline holds) stays
+// valid, and checks that link too. Returns 1 then; returns 0 leaving `program` untouched when
+// the trial fails. *out gets the logs either way.
 int program_rebuild(uint32_t program, const char* vertex_text, const char* fragment_text, ProgramStatus* out);
-// Splits one line of a driver log of the usual form "0:LINE(COL): error: ..." into *line,
-// *column and the offset of the message after the prefix. Returns 0 (outputs untouched) for a line
-// of any other form.
-int program_log_line(const char* text, int* line, int* column, int* message_offset);

@@ -4,8 +4,8 @@
 #pragma once
 #include <SDL.h>
 
-// Before SDL's video starts: the video driver to use, and the handlers for signals and display
-// errors that must be in place before SDL installs its own.
+// Before SDL's video starts: the video driver to use, and (once plat_show_exit_policy asked for
+// them) the handlers for display errors that must be in place before SDL installs its own.
 void os_video_before_init();
 // Once SDL's video is up: whatever must be redone after SDL set its own handlers.
 void os_video_after_init();

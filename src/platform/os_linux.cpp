@@ -19,7 +19,7 @@
 enum { VIDEO_CONNECT_TRIES = 30 };
 
 static Window x_window;  // the X window of the last window created, to tell when another client destroys it
-static int signals_caught;
+static int show_policy;     // plat_show_exit_policy was called: signals and display errors end the show with 0
 // Set from signal handlers: a hang-up, terminate or interrupt arrived while frames were running.
 static volatile sig_atomic_t close_requested;
 static volatile sig_atomic_t events_polled;
@@ -53,9 +53,9 @@ static int on_x_error(Display*, XErrorEvent*) {
 // stays open after a signal ended the parent.
 static void die_with_parent() { prctl(PR_SET_PDEATHSIG, SIGKILL); }
 
-static void catch_signals() {
-    if (signals_caught) return;
-    signals_caught = 1;
+void plat_show_exit_policy() {
+    if (show_policy) return;
+    show_policy = 1;
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = on_close_signal;
@@ -77,17 +77,18 @@ void os_video_before_init() {
     // on to try every other backend, each with its own complaints, and the reason that matters
     // (X's) would be lost behind the last one's.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
-    catch_signals();
+    if (!show_policy) return;
     // Set before SDL starts as well, so that these are what SDL puts back when it shuts down.
     XSetIOErrorHandler(on_x_connection_lost);
     XSetErrorHandler(on_x_error);
 }
 
 void os_video_after_init() {
-    XSetIOErrorHandler(on_x_connection_lost);
-    XSetErrorHandler(on_x_error);
     // X's own events reach plat_poll_event too: that is where a destroyed window shows up.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    if (!show_policy) return;
+    XSetIOErrorHandler(on_x_connection_lost);
+    XSetErrorHandler(on_x_error);
 }
 
 int os_video_connect_tries() {

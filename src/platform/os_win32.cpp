@@ -7,6 +7,10 @@
 
 void* plat_module_handle() { return (void*)GetModuleHandleW(nullptr); }
 
+// SDL's own Win32 video already turns closing, Ctrl-C and a destroyed window into the quit and
+// window events the frame loop ends on.
+void plat_show_exit_policy() {}
+
 void os_video_before_init() {}
 
 void os_video_after_init() {}

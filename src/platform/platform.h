@@ -34,6 +34,12 @@ struct PlatEvent {
 
 // Handle of the running executable (never null).
 void* plat_module_handle();
+// The show's own way of ending, for the show's runner only (tools keep the usual meaning of
+// signals and display errors): from now on a hang-up, terminate or interrupt signal, a display
+// connection that breaks and a window destroyed from outside end the show with exit code 0 (at
+// once while loading, through a close event once the frame loop polls), and a write to a display
+// that went away is not fatal. Call before plat_video_init.
+void plat_show_exit_policy();
 // Starts the video subsystem on a real display. Fails with no display, and on drivers that
 // draw nowhere (offscreen, dummy), which SDL would otherwise pick silently.
 int plat_video_init();
@@ -46,10 +52,12 @@ int plat_display_mode_change(int width, int height, int bpp);
 void plat_display_mode_restore();
 // Hides (0) or shows (1) the mouse cursor over the show.
 void plat_cursor_show(int show);
-// Opens a centred window, exclusive full-screen in the selected mode when `fullscreen` is set,
-// with a double-buffered 8-bit RGB drawable for a compatibility (not core) GL context, and the
-// nearest alpha and depth bits the driver offers at or below those asked. Returns the window, or null.
-void* plat_window_create(const char* title, int width, int height, int fullscreen, int alpha_bits, int depth_bits);
+enum { PLAT_WINDOW_FULLSCREEN = 1, PLAT_WINDOW_HIDDEN = 2 };  // plat_window_create's flags
+// Opens a centred window, exclusive full-screen in the selected mode with PLAT_WINDOW_FULLSCREEN,
+// never shown with PLAT_WINDOW_HIDDEN, with a double-buffered 8-bit RGB drawable for a
+// compatibility (not core) GL context, and the nearest alpha and depth bits the driver offers at
+// or below those asked. Returns the window, or null.
+void* plat_window_create(const char* title, int width, int height, int flags, int alpha_bits, int depth_bits);
 // The usable size of the desktop the window would open on, or 0 x 0 when it cannot be known.
 void plat_display_size(int* width, int* height);
 // Destroys a window made by plat_window_create.
@@ -80,7 +88,6 @@ void plat_swap(void* window);
 // Swaps the buffers of the window whose context is current (or presents through the backend in
 // use), then sleeps 1 ms: used while loading.
 void present_and_yield();
-void plat_sleep_ms(uint32_t ms);
 // Millisecond tick count, 32 bits, wrapping about every 49.7 days.
 uint32_t plat_ticks();
 

@@ -84,7 +84,8 @@ static void window_destroy(SDL_Window* w) {
     SDL_DestroyWindow(w);
 }
 
-static SDL_Window* window_try(const char* title, int width, int height, int fullscreen, int alpha, int depth) {
+static SDL_Window* window_try(const char* title, int width, int height, int window_flags, int alpha, int depth) {
+    int fullscreen = window_flags & PLAT_WINDOW_FULLSCREEN;
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
@@ -94,7 +95,8 @@ static SDL_Window* window_try(const char* title, int width, int height, int full
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alpha);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    Uint32 flags = SDL_WINDOW_OPENGL | (fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
+    Uint32 flags = SDL_WINDOW_OPENGL | (fullscreen ? SDL_WINDOW_FULLSCREEN : 0) |
+                   ((window_flags & PLAT_WINDOW_HIDDEN) ? SDL_WINDOW_HIDDEN : 0);
     SDL_Window* w = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
     if (!w) {
         plat_fail_reason("window: %s", SDL_GetError());
@@ -108,7 +110,7 @@ static SDL_Window* window_try(const char* title, int width, int height, int full
     return w;
 }
 
-void* plat_window_create(const char* title, int width, int height, int fullscreen, int alpha_bits, int depth_bits) {
+void* plat_window_create(const char* title, int width, int height, int flags, int alpha_bits, int depth_bits) {
     if (!plat.video_up) return nullptr;
     // Drivers rarely offer every depth: walk down to the nearest drawable they have.
     const int depths[] = {32, 24, 16, 0};
@@ -116,7 +118,7 @@ void* plat_window_create(const char* title, int width, int height, int fullscree
     for (int alpha : alphas) {
         for (int depth : depths) {
             if (depth > depth_bits) continue;
-            SDL_Window* w = window_try(title, width, height, fullscreen, alpha, depth);
+            SDL_Window* w = window_try(title, width, height, flags, alpha, depth);
             if (w) {
                 os_window_created(w);
                 SDL_PumpEvents();
@@ -173,8 +175,6 @@ void present_and_yield() {
     }
     SDL_Delay(1);
 }
-
-void plat_sleep_ms(uint32_t ms) { SDL_Delay(ms); }
 
 int plat_poll_event(PlatEvent* ev) {
     if (os_close_requested()) {

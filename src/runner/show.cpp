@@ -18,6 +18,7 @@ static int fail(const char* text) {
 }
 
 int show_main() {
+    plat_show_exit_policy();
     window_state.fullscreen = 1;
     window_state.instance = plat_module_handle();
     if (!window_init(&window_state)) return fail("window_init()!");

@@ -18,7 +18,7 @@ int window_init(WindowState* state) {
     }
     plat_screensaver_inhibit();
     // 8 bits per channel with alpha and a 32-bit depth buffer, or the nearest the driver has.
-    state->window = plat_window_create(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT, state->fullscreen, 8, 32);
+    state->window = plat_window_create(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT, state->fullscreen ? PLAT_WINDOW_FULLSCREEN : 0, 8, 32);
     if (!state->window) return 0;
     // A screen of another size yields a window of another size without complaint; the show
     // never runs at anything but 1920x1080.

@@ -52,6 +52,9 @@ TEST(ShowFiles, SceneFilesAreTheSourcesWithTheScriptsSlotsInBuildOrder) {
                 EXPECT_EQ(take_define(packed, "SLOT_START"), slot->start_ms) << label;
                 EXPECT_EQ(take_define(packed, "SLOT_END"), slot->end_ms) << label;
                 EXPECT_EQ(packed.compare(0, 13, "#version 120\n"), 0) << label << ": #version must stay first";
+                // Line 2 of the source is line 2 to the driver: the next line is named 1 + 1 in GLSL 1.20.
+                EXPECT_EQ(packed.compare(13, 8, "#line 1\n"), 0) << label;
+                if (packed.compare(13, 8, "#line 1\n") == 0) packed.erase(13, 8);
             }
             EXPECT_EQ(packed, source) << label;
         }

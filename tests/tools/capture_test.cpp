@@ -13,12 +13,17 @@ extern "C" {
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "process.h"
 #include "scratch_dir.h"
 #include "show_files.h"
 #include "sound_files.h"
@@ -254,7 +259,7 @@ TEST_F(Capture, UnwritableOutputFailsAndLeavesNothing) {
     write_probe_show(1.0);
     expect_one_line_failure("--to 0.1 --out no-such-folder/show.mp4", "cannot write");
     EXPECT_FALSE(std::filesystem::exists("no-such-folder"));
-    expect_one_line_failure("--to 0.1 --png-dir bitmap.png", "cannot create");
+    expect_one_line_failure("--to 0.1 --png-dir bitmap.png", "is not a new or empty folder");
 }
 
 TEST_F(Capture, MissingSceneFileFailsBeforeAnythingIsWritten) {
@@ -262,7 +267,7 @@ TEST_F(Capture, MissingSceneFileFailsBeforeAnythingIsWritten) {
     std::filesystem::remove("7.ck");
     expect_one_line_failure("--to 0.1", "7.ck is missing");
     EXPECT_FALSE(std::filesystem::exists("show.mp4"));
-    expect_one_line_failure("--to 0.1 --dir no-such-show", "cannot enter no-such-show");
+    expect_one_line_failure("--to 0.1 --dir no-such-show", "--dir no-such-show is not a folder");
 }
 
 TEST_F(Capture, PostProgramThatFailsToBuildIsNamedWithTheDriverLog) {
@@ -283,6 +288,101 @@ TEST_F(Capture, BadArgumentsAreRefused) {
     EXPECT_FALSE(std::filesystem::exists("show.mp4"));
     EXPECT_EQ(capture("--help"), 0);
     EXPECT_NE(read_file("out.txt").find("--png-dir"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+std::set<std::string> names_in(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// Starts a long capture with `args` in the current folder, waits until its output has begun (a
+// temporary file appeared in or under the folder), then sends `sig`; returns its exit status.
+int capture_stopped_by(int sig, const std::vector<std::string>& args) {
+    Spawn s;
+    s.unset = {"DISPLAY"};
+    s.args = args;
+    s.err = "err.txt";
+    pid_t pid = spawn(CAPTURE_PATH, s);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool begun = false;
+    while (!begun && !ended(pid) && std::chrono::steady_clock::now() < deadline) {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(".", ec))
+            if (e.path().filename().string().find(".part") != std::string::npos) begun = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(begun) << read_file("err.txt");
+    kill(pid, sig);
+    return wait_exit(pid, 60);
+}
+
+TEST_F(Capture, TheContainerFollowsTheFileName) {
+    write_probe_show(1.0);
+    ASSERT_EQ(capture("--to 0.1 --fps 10 --out plain.mkv"), 0) << err();
+    AVFormatContext* format = nullptr;
+    ASSERT_EQ(avformat_open_input(&format, "plain.mkv", nullptr, nullptr), 0);
+    EXPECT_NE(std::string(format->iformat->name).find("matroska"), std::string::npos) << format->iformat->name;
+    avformat_close_input(&format);
+    EXPECT_EQ(decode("plain.mkv").frames, 1);
+    // A name whose container cannot hold the streams, or names none, is refused before any work.
+    expect_one_line_failure("--to 0.1 --lossless --out exact.mp4", "cannot hold FFV1");
+    expect_one_line_failure("--to 0.1 --out show.xyz", "no container is known");
+    EXPECT_EQ(names_in("."), (std::set<std::string>{"0.ck", "1.ck", "2.ck", "3.ck", "4.ck", "5.ck", "6.ck", "7.ck", "8.ck", "9.ck",
+                                                    "10.ck", "11.ck", "12.ck", "13.ck", "14.ck", "15.ck", "16.ck", "17.ck", "18.ck",
+                                                    "19.ck", "bitmap.png", "vae5.wav", "plain.mkv", "out.txt", "err.txt"}));
+}
+
+TEST_F(Capture, TheUsersFilesSurviveEverySignalAndNothingPartialIsLeft) {
+    write_probe_show(1.0);
+    write_file("show.mp4", "an older video");
+    std::set<std::string> before = names_in(".");
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        SCOPED_TRACE(sig);
+        EXPECT_EQ(capture_stopped_by(sig, {"--to", "200", "--out", "show.mp4"}), 128 + sig);
+        EXPECT_EQ(read_file("show.mp4"), "an older video");
+        std::set<std::string> now = names_in(".");
+        now.erase("err.txt");
+        EXPECT_EQ(now, before);
+    }
+    // Frames into a new folder: the folder goes with them; into an empty one, it stays empty.
+    EXPECT_EQ(capture_stopped_by(SIGTERM, {"--to", "200", "--png-dir", "frames"}), 128 + SIGTERM);
+    EXPECT_FALSE(std::filesystem::exists("frames"));
+    std::filesystem::create_directory("empty");
+    EXPECT_EQ(capture_stopped_by(SIGINT, {"--to", "200", "--png-dir", "empty"}), 128 + SIGINT);
+    EXPECT_TRUE(std::filesystem::is_empty("empty"));
+}
+
+TEST_F(Capture, AFolderWithFilesInItOrAnInputIsNeverWrittenOver) {
+    write_probe_show(1.0);
+    std::filesystem::create_directory("frames");
+    write_file("frames/000000.png", "mine");
+    write_file("frames/notes.txt", "also mine");
+    expect_one_line_failure("--to 0.1 --png-dir frames", "is not a new or empty folder");
+    EXPECT_EQ(names_in("frames"), (std::set<std::string>{"000000.png", "notes.txt"}));
+    EXPECT_EQ(read_file("frames/000000.png"), "mine");
+    // The show's own music, or a folder, as the video.
+    std::string music = read_file("vae5.wav");
+    expect_one_line_failure("--to 0.1 --out vae5.wav", "inputs");
+    EXPECT_EQ(read_file("vae5.wav"), music);
+    expect_one_line_failure("--to 0.1 --out frames", "is a folder");
+}
+
+TEST_F(Capture, DrawingOnTheXDisplayEndsOnASignalLikeAnyTool) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs DISPLAY (a 1920x1080 X server)";
+    write_probe_show(1.0);
+    Spawn s;
+    s.args = {"--x11", "--to", "200", "--out", "x.mp4"};
+    s.err = "err.txt";
+    pid_t pid = spawn(CAPTURE_PATH, s);
+    ASSERT_FALSE(x_wait_window(std::getenv("DISPLAY"), "oruvane-capture", 30).empty()) << err();
+    kill(pid, SIGTERM);
+    EXPECT_EQ(wait_exit(pid, 30), 128 + SIGTERM) << "the show's exit-0 policy belongs to the show alone";
+    for (const std::string& n : names_in(".")) EXPECT_EQ(n.find("x.mp4"), std::string::npos) << n;
 }
 
 }  // namespace

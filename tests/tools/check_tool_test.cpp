@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <stb_image_write.h>
 
 #include "show_files.h"
@@ -51,6 +52,22 @@ TEST(CheckTool, BrokenFragmentShaderNamesFileLabelAndLine) {
     std::string json = read_file("out.txt");
     EXPECT_NE(json.find("\"ok\":false"), std::string::npos) << json;
     EXPECT_NE(json.find("{\"file\":\"13.ck\",\"stage\":\"fragment\",\"line\":3,"), std::string::npos) << json;
+}
+
+TEST(CheckTool, JsonStaysValidWhenTheSourceOrTheLogHoldsBytesThatAreNotUtf8) {
+    ScratchDir dir;
+    write_probe(6, "#version 120\nvarying vec2 uv;\nvoid main(){ gl_FragColor = vec4(uv, 0.0) } // caf\xe9 \xff\xfe\n");
+    EXPECT_EQ(run(". --json"), 1);
+    nlohmann::json report;
+    ASSERT_NO_THROW(report = nlohmann::json::parse(read_file("out.txt"))) << read_file("out.txt");
+    const nlohmann::json& error = report["programs"][6]["errors"][0];
+    EXPECT_EQ(error["line"], 3);
+    std::string source = error["source"];
+    EXPECT_NE(source.find("caf\xef\xbf\xbd"), std::string::npos) << "a bad byte becomes U+FFFD: " << source;
+    // Standard output that cannot be written fails the run even when every program builds.
+    write_probe();
+    int status = std::system((std::string(CHECK_PATH) + " . --json >/dev/full 2>err.txt").c_str());
+    EXPECT_NE(WEXITSTATUS(status), 0);
 }
 
 TEST(CheckTool, WarnsOfUnsetUniformEmptySamplerAndShortMusic) {

@@ -3,7 +3,10 @@
 // is broken, and wraps a looped range.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <csignal>
 #include <stb_image.h>
 #include <stb_image_write.h>
 #include <thread>
@@ -137,6 +140,25 @@ TEST_F(PreviewTool, LoopWrapsBackToTheRangeStart) {
     EXPECT_TRUE(wait_colour({77, 128, 179}, 5));   // pt03
     x_run(display(), "xdotool mousemove 960 540 key Escape");
     EXPECT_EQ(wait_exit(pid, 15), 0) << err();
+}
+
+TEST_F(PreviewTool, APipeAmongTheSourcesIsRefusedWithoutFreezingAndSignalsEndIt) {
+    start({"--at", "100", "--src", "src", "--no-music"});
+    EXPECT_TRUE(wait_colour({77, 128, 179}, 10)) << err();
+    // A named pipe saved in place of a source: written to and closed, as an editor would.
+    std::filesystem::remove("src/pt03.fsh");
+    ASSERT_EQ(mkfifo("src/pt03.fsh", 0644), 0);
+    int fd = open("src/pt03.fsh", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "x", 1), 1);
+    close(fd);
+    EXPECT_TRUE(wait_text(&PreviewTool::err, "src/pt03.fsh is not a regular file", 5)) << err();
+    // Still drawing and taking keys: space pauses.
+    x_run(display(), "xdotool mousemove 960 540 key space");
+    EXPECT_TRUE(wait_text(&PreviewTool::out, "paused at 1", 5)) << out();
+    // A tool keeps the usual meaning of a signal: 128 + its number.
+    kill(pid, SIGTERM);
+    EXPECT_EQ(wait_exit(pid, 15), 128 + SIGTERM) << err();
 }
 
 }  // namespace

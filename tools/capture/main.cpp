@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -16,25 +15,24 @@
 
 #include "audio/music.h"
 #include "capture.h"
+#include "common/toolkit.h"
 #include "load/gl_entry.h"
 #include "load/intro.h"
 #include "load/program_status.h"
 #include "platform/audio_decode.h"
-#include "platform/headless.h"
-#include "runner/window.h"
+#include "platform/platform.h"
+#include "platform/tool_gl.h"
 #include "timeline/script.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
+int fail(const std::string& text) { return tool::error(text); }
 
-void on_signal(int) { interrupted = 1; }
-
-int fail(const std::string& text) {
-    std::fprintf(stderr, "oruvane-capture: %s\n", text.c_str());
-    return 1;
+int usage(const std::string& text) {
+    tool::error(text);
+    return 2;
 }
 
 // One line from a driver log: lines joined with "; ", blank ones and trailing space dropped.
@@ -88,12 +86,14 @@ std::string clock_text(double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tool::init("oruvane-capture");
     CLI::App app{
         "Captures a show as a video file with its music, frame by frame and with no display needed.\n"
         "The show's files (0.ck ... 19.ck, bitmap.png, vae5.wav) are read from --dir. Frame n shows\n"
         "the show time --from + round(n * 1000 / fps) ms, drawn by the show's own code; the sound of\n"
         "each frame is exactly the music of the same span. Drawing goes through a display-less EGL\n"
-        "context unless --x11 is given.",
+        "context unless --x11 is given. The container follows the --out name (.mp4, .mkv, ...).\n"
+        "SIGINT, SIGTERM, SIGHUP and SIGPIPE stop the capture, leaving no output, with 128 + the signal.",
         "oruvane-capture"};
     std::string dir = ".", out, png_dir;
     int fps = 60, crf = 18;
@@ -103,23 +103,25 @@ int main(int argc, char** argv) {
     auto* out_opt = app.add_option("--out", out, "video file to write (default show.mp4; show.mkv with --lossless)");
     app.add_option("--fps", fps, "frames per second")->check(CLI::Range(1, 240))->capture_default_str();
     app.add_option("--from", from, "show time of the first frame, in seconds")
-        ->check(CLI::Range(0.0, SHOW_LENGTH_MS / 1000.0))->capture_default_str();
+        ->check(tool::finite(0.0, SHOW_LENGTH_MS / 1000.0, "s"))->capture_default_str();
     app.add_option("--to", to, "show time where the capture ends, in seconds")
-        ->check(CLI::Range(0.0, SHOW_LENGTH_MS / 1000.0))->capture_default_str();
+        ->check(tool::finite(0.0, SHOW_LENGTH_MS / 1000.0, "s"))->capture_default_str();
     app.add_option("--crf", crf, "H.264 quality, 0 (lossless) to 51 (worst): lower is better and bigger")
         ->check(CLI::Range(0, 51))->capture_default_str();
     auto* png_opt = app.add_option("--png-dir", png_dir,
-                                   "write numbered PNG frames (000000.png, ...) and audio.wav into this folder instead of a video");
+                                   "write numbered PNG frames (000000.png, ...) and audio.wav into this folder instead of a video; "
+                                   "the folder must be new or empty, and a failed or interrupted run removes what it wrote");
     auto* lossless_opt = app.add_flag("--lossless", lossless, "FFV1 video with FLAC sound in Matroska instead of H.264 with AAC in MP4");
     png_opt->excludes(lossless_opt)->excludes(out_opt);
     app.add_flag("--x11", x11, "draw in a full-screen 1920x1080 window on the X display in DISPLAY instead of the display-less context");
-    CLI11_PARSE(app, argc, argv);
+    int status = tool::parse(app, argc, argv);
+    if (status >= 0) return status;
 
     CaptureRange range;
     range.from_ms = (int32_t)std::llround(from * 1000);
     range.to_ms = (int32_t)std::llround(to * 1000);
     range.fps = fps;
-    if (range.from_ms >= range.to_ms) return fail("--from must come before --to");
+    if (range.from_ms >= range.to_ms) return usage("--from must come before --to");
 
     SinkOptions so;
     so.fps = fps;
@@ -136,29 +138,44 @@ int main(int argc, char** argv) {
     }
     std::string target = so.png_dir.empty() ? so.out : so.png_dir;
 
+    // Everything about the output is checked before any work: the show's own files are inputs.
+    if (!fs::is_directory(dir, ec)) return usage("--dir " + dir + " is not a folder");
+    std::vector<std::string> show_files{"bitmap.png", "vae5.wav"};
+    for (const ProgramEntry& e : PROGRAM_TABLE)
+        for (int f : e.files) show_files.push_back(std::to_string(f) + ".ck");
+    for (const std::string& name : show_files) tool::note_input(fs::absolute(fs::path(dir) / name, ec).string());
+    std::string problem;
+    if (so.png_dir.empty()) {
+        problem = tool::check_output(so.out);
+        if (problem.empty() && !sink_check(so, problem)) return usage(problem);
+    } else if (fs::exists(so.png_dir, ec) && (!fs::is_directory(so.png_dir, ec) || !fs::is_empty(so.png_dir, ec))) {
+        problem = "--png-dir " + so.png_dir + " is not a new or empty folder";
+    }
+    if (!problem.empty()) return usage(problem);
+
     fs::current_path(dir, ec);
     if (ec) return fail("cannot enter " + dir + ": " + ec.message());
-    for (int i = 0; i < 2 * PROGRAM_COUNT; ++i) {
-        std::string name = std::to_string(i) + ".ck";
-        if (!fs::is_regular_file(name, ec))
-            return fail("scene file " + (fs::path(dir) / name).string() + " is missing: a show needs 0.ck ... 19.ck");
-    }
+    for (const ProgramEntry& e : PROGRAM_TABLE)
+        for (int f : e.files) {
+            std::string name = std::to_string(f) + ".ck";
+            if (!fs::is_regular_file(name, ec))
+                return fail("scene file " + (fs::path(dir) / name).string() + " is missing or not a file: a show needs 0.ck ... 19.ck");
+        }
     if (!fs::is_regular_file("bitmap.png", ec))
         std::fprintf(stderr, "oruvane-capture: warning: no bitmap.png in %s, the logo stays empty\n", dir.c_str());
 
+    if (!tool_gl_open(x11 ? TOOL_GL_FULLSCREEN : TOOL_GL_HEADLESS, "oruvane-capture", SCREEN_WIDTH, SCREEN_HEIGHT))
+        return fail(std::string(x11 ? "no full-screen GL window on the X display: " : "no GL context: ") + tool_gl_error());
+    auto close_gl = [] { tool_gl_close(); };
     if (x11) {
-        window_state.fullscreen = 1;
-        if (!window_init(&window_state)) {
-            window_shutdown(&window_state);
-            return fail("cannot open a full-screen 1920x1080 GL window on the X display (DISPLAY)");
+        int w = 0, h = 0;
+        plat_drawable_size(tool_gl_window(), &w, &h);
+        if (w != SCREEN_WIDTH || h != SCREEN_HEIGHT) {
+            close_gl();
+            return fail("the X display has no " + std::to_string(SCREEN_WIDTH) + "x" + std::to_string(SCREEN_HEIGHT) +
+                        " full-screen mode (the window is " + std::to_string(w) + "x" + std::to_string(h) + ")");
         }
-    } else if (!headless_open(SCREEN_WIDTH, SCREEN_HEIGHT)) {
-        return fail(std::string("no display-less GL context: ") + headless_error());
     }
-    auto close_gl = [&] {
-        if (x11) window_shutdown(&window_state);
-        else headless_close();
-    };
     if (!intro_init()) {
         close_gl();
         return fail(intro_failure());
@@ -179,8 +196,6 @@ int main(int argc, char** argv) {
         close_gl();
         return fail(error);
     }
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
 
     // A bar redrawn in place on a terminal; otherwise a plain line every tenth of the way, and at
     // least every half minute.
@@ -189,7 +204,6 @@ int main(int argc, char** argv) {
     int64_t last_tenth = -1;
     double last_line = 0;
     CaptureProgress progress;
-    progress.stop = reinterpret_cast<const volatile int*>(&interrupted);
     progress.report = [&](int64_t done, int64_t total) {
         double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         double rate = elapsed > 0 ? done / elapsed : 0;
@@ -222,5 +236,5 @@ int main(int argc, char** argv) {
     std::printf("wrote %s: %lld frames at %d fps (%.3f s to %.3f s of the show) in %s\n", target.c_str(),
                 (long long)capture_frame_count(range), fps, range.from_ms / 1000.0, range.to_ms / 1000.0,
                 clock_text(elapsed).c_str());
-    return 0;
+    return tool::finish(0);
 }

@@ -13,6 +13,8 @@ extern "C" {
 }
 #include <sndfile.h>
 
+#include "common/toolkit.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,9 +33,9 @@ struct Encoder {
 struct Sink {
     SinkOptions o;
     bool done = false;  // finished or abandoned
-    // Video file.
+    // Video file, written under a temporary name until complete.
     AVFormatContext* format = nullptr;
-    std::string part;  // the name written while incomplete
+    tool::Output video_out;
     Encoder video, audio;
     SwsContext* scale = nullptr;
     SwrContext* resample = nullptr;
@@ -42,9 +44,10 @@ struct Sink {
     // PNG sequence.
     AVCodecContext* png = nullptr;
     AVFrame* rgb = nullptr;
+    tool::OutputFolder frames;
+    tool::Output wav_out;
     SNDFILE* wav = nullptr;
     int64_t png_count = 0;
-    bool made_dir = false;
 };
 
 static std::string av_error(int code) {
@@ -76,6 +79,28 @@ static bool encode(Sink& s, Encoder& e, AVFrame* frame, std::string& error) {
     }
 }
 
+// The container the file name asks for, when it can hold what the capture writes.
+static const AVOutputFormat* container_for(const SinkOptions& o, std::string& error) {
+    const AVOutputFormat* format = av_guess_format(nullptr, o.out.c_str(), nullptr);
+    AVCodecID video = o.lossless ? AV_CODEC_ID_FFV1 : AV_CODEC_ID_H264, audio = o.lossless ? AV_CODEC_ID_FLAC : AV_CODEC_ID_AAC;
+    const char* what = o.lossless ? "FFV1 video with FLAC sound (--lossless)" : "H.264 video with AAC sound";
+    const char* use = o.lossless ? "use a .mkv name" : "use a .mp4 or .mkv name";
+    if (!format) {
+        fail(error, "--out " + o.out + ": no container is known by that name; " + use);
+        return nullptr;
+    }
+    if (avformat_query_codec(format, video, FF_COMPLIANCE_NORMAL) != 1 || avformat_query_codec(format, audio, FF_COMPLIANCE_NORMAL) != 1) {
+        fail(error, "--out " + o.out + ": " + format->long_name + " cannot hold " + what + "; " + use);
+        return nullptr;
+    }
+    return format;
+}
+
+bool sink_check(const SinkOptions& o, std::string& error) {
+    if (!o.png_dir.empty()) return true;
+    return container_for(o, error) != nullptr;
+}
+
 static bool open_encoder(Sink& s, Encoder& e, const char* name, std::string& error) {
     const AVCodec* codec = avcodec_find_encoder_by_name(name);
     if (!codec) return fail(error, std::string("this FFmpeg has no ") + name + " encoder");
@@ -98,9 +123,10 @@ static bool start_encoder(Sink& s, Encoder& e, AVDictionary** options, std::stri
 
 static bool open_video_file(Sink& s, std::string& error) {
     const SinkOptions& o = s.o;
-    s.part = o.out + ".part";
-    const char* container = o.lossless ? "matroska" : "mp4";
-    int r = avformat_alloc_output_context2(&s.format, nullptr, container, s.part.c_str());
+    const AVOutputFormat* container = container_for(o, error);
+    if (!container) return false;
+    if (!s.video_out.open(o.out, error) || !s.video_out.close_stream()) return fail(error, error.empty() ? "cannot write " + o.out : error);
+    int r = avformat_alloc_output_context2(&s.format, container, nullptr, s.video_out.temp().c_str());
     if (r < 0) return fail(error, "cannot set up the output", r);
     s.packet = av_packet_alloc();
     if (!s.packet) return fail(error, "out of memory");
@@ -163,10 +189,11 @@ static bool open_video_file(Sink& s, std::string& error) {
     f->nb_samples = a->frame_size > 0 ? a->frame_size : 1024;
     if (av_frame_get_buffer(f, 0) < 0) return fail(error, "out of memory");
 
-    r = avio_open(&s.format->pb, s.part.c_str(), AVIO_FLAG_WRITE);
+    r = avio_open(&s.format->pb, s.video_out.temp().c_str(), AVIO_FLAG_WRITE);
     if (r < 0) return fail(error, "cannot write " + o.out, r);
     AVDictionary* mux = nullptr;
-    if (!o.lossless) av_dict_set(&mux, "movflags", "+faststart", 0);  // playable while it downloads
+    if (std::strcmp(container->name, "mp4") == 0 || std::strcmp(container->name, "mov") == 0)
+        av_dict_set(&mux, "movflags", "+faststart", 0);  // playable while it downloads
     r = avformat_write_header(s.format, &mux);
     av_dict_free(&mux);
     if (r < 0) return fail(error, "cannot write " + o.out, r);
@@ -175,11 +202,7 @@ static bool open_video_file(Sink& s, std::string& error) {
 
 static bool open_png_dir(Sink& s, std::string& error) {
     const SinkOptions& o = s.o;
-    std::error_code ec;
-    if (!fs::is_directory(o.png_dir, ec)) {
-        if (!fs::create_directories(o.png_dir, ec)) return fail(error, "cannot create " + o.png_dir + ": " + ec.message());
-        s.made_dir = true;
-    }
+    if (!s.frames.open(o.png_dir, ".png", error)) return fail(error, "--png-dir: " + error);
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
     if (!codec) return fail(error, "this FFmpeg has no PNG encoder");
     s.png = avcodec_alloc_context3(codec);
@@ -204,15 +227,10 @@ static bool open_png_dir(Sink& s, std::string& error) {
     info.channels = 2;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     std::string wav = (fs::path(o.png_dir) / "audio.wav").string();
-    s.wav = sf_open(wav.c_str(), SFM_WRITE, &info);
+    if (!s.wav_out.open(wav, error) || !s.wav_out.close_stream()) return fail(error, error.empty() ? "cannot write " + wav : error);
+    s.wav = sf_open(s.wav_out.temp().c_str(), SFM_WRITE, &info);
     if (!s.wav) return fail(error, "cannot write " + wav + ": " + sf_strerror(nullptr));
     return true;
-}
-
-static std::string png_name(const Sink& s, int64_t n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "%06lld.png", (long long)n);
-    return (fs::path(s.o.png_dir) / name).string();
 }
 
 SinkPtr sink_open(const SinkOptions& o, std::string& error) {
@@ -238,13 +256,13 @@ bool sink_video(Sink& s, const uint8_t* bgra, std::string& error) {
         int r = avcodec_send_frame(s.png, s.rgb);
         if (r >= 0) r = avcodec_receive_packet(s.png, s.packet);
         if (r < 0) return fail(error, "cannot encode PNG", r);
-        std::string name = png_name(s, s.png_count);
-        FILE* f = std::fopen(name.c_str(), "wb");
-        bool ok = f && std::fwrite(s.packet->data, 1, (size_t)s.packet->size, f) == (size_t)s.packet->size;
-        if (f && std::fclose(f) != 0) ok = false;
+        std::string name = s.frames.add(s.png_count++);
+        tool::Output frame;
+        bool ok = frame.open(name, error) &&
+                  std::fwrite(s.packet->data, 1, (size_t)s.packet->size, frame.file()) == (size_t)s.packet->size;
         av_packet_unref(s.packet);
-        ++s.png_count;  // counted even when broken, so that abandoning removes it
-        return ok ? true : fail(error, "cannot write " + name + ": " + std::strerror(errno));
+        if (!ok && error.empty()) error = "cannot write " + name + ": " + std::strerror(errno);
+        return ok && frame.commit(error);
     }
     int r = av_frame_make_writable(s.video.frame);
     if (r < 0) return fail(error, "out of memory", r);
@@ -290,6 +308,9 @@ bool sink_finish(Sink& s, std::string& error) {
         int r = sf_close(s.wav);
         s.wav = nullptr;
         if (r != 0) return fail(error, "cannot write " + s.o.png_dir + "/audio.wav");
+        s.frames.add_named("audio.wav");
+        if (!s.wav_out.commit(error)) return false;
+        s.frames.keep();
         s.done = true;
         return true;
     }
@@ -299,9 +320,7 @@ bool sink_finish(Sink& s, std::string& error) {
     if (r < 0) return fail(error, "cannot write " + s.o.out, r);
     r = avio_closep(&s.format->pb);
     if (r < 0) return fail(error, "cannot write " + s.o.out, r);
-    std::error_code ec;
-    fs::rename(s.part, s.o.out, ec);
-    if (ec) return fail(error, "cannot write " + s.o.out + ": " + ec.message());
+    if (!s.video_out.commit(error)) return false;
     s.done = true;
     return true;
 }
@@ -309,19 +328,12 @@ bool sink_finish(Sink& s, std::string& error) {
 void sink_abort(Sink& s) {
     if (s.done) return;
     s.done = true;
-    std::error_code ec;
-    if (s.format) {
-        if (s.format->pb) avio_closep(&s.format->pb);
-        fs::remove(s.part, ec);
-        return;
-    }
+    if (s.format && s.format->pb) avio_closep(&s.format->pb);
+    s.video_out.abort();
     if (s.wav) sf_close(s.wav);
     s.wav = nullptr;
-    if (!s.o.png_dir.empty()) {
-        for (int64_t n = 0; n < s.png_count; ++n) fs::remove(png_name(s, n), ec);
-        fs::remove(fs::path(s.o.png_dir) / "audio.wav", ec);
-        if (s.made_dir) fs::remove(s.o.png_dir, ec);
-    }
+    s.wav_out.abort();
+    s.frames.abort();
 }
 
 void sink_free(Sink* s) {

@@ -6,8 +6,8 @@
 #include <string>
 
 struct SinkOptions {
-    std::string out;      // video file; written as OUT.part and renamed when complete
-    std::string png_dir;  // non-empty: PNG frames and audio.wav here instead of a video file
+    std::string out;      // video file, its container by its name; written beside it, renamed when complete
+    std::string png_dir;  // non-empty: PNG frames and audio.wav here (a new or empty folder) instead
     bool lossless = false;
     int fps = 60;
     int crf = 18;
@@ -23,6 +23,9 @@ struct SinkDeleter {
 };
 using SinkPtr = std::unique_ptr<Sink, SinkDeleter>;
 
+// Checks, before any work, that the output can be made as asked: the container the file name
+// names can hold the streams (--out x.mkv is Matroska). False with `error` set (one line).
+bool sink_check(const SinkOptions& o, std::string& error);
 // Opens the output. Returns null with `error` set (one line) when it cannot be written.
 SinkPtr sink_open(const SinkOptions& o, std::string& error);
 // Adds the next frame: `bgra` holds width x height 8-bit BGRA pixels, bottom row first, as GL

@@ -4,6 +4,8 @@
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,15 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "common/slot_lines.h"
+#include "common/toolkit.h"
 #include "load/gl_entry.h"
+#include "load/program_log.h"
 #include "load/program_status.h"
 #include "load/programs.h"
 #include "load/scene_file.h"
 #include "load/textures.h"
 #include "audio/music.h"
 #include "platform/audio_decode.h"
-#include "platform/headless.h"
-#include "platform/platform.h"
+#include "platform/tool_gl.h"
 #include "render/uniforms.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
@@ -31,38 +35,6 @@
 namespace {
 
 const char* const STAGES[2] = {"vertex", "fragment"};
-
-// The GL context the programs are built in: display-less through EGL, or else a small window
-// through the window layer. This is the one place that knows how the context is made.
-bool headless;
-void* gl_window;
-void* gl_context;
-
-bool open_gl_context() {
-    // The display-less context first, as the capture tool draws; a window on the X display when
-    // the driver has no surfaceless EGL.
-    if (headless_open(SCREEN_WIDTH, SCREEN_HEIGHT)) {
-        headless = true;
-        return true;
-    }
-    if (!plat_video_init()) return false;
-    gl_window = plat_window_create("oruvane-check", 64, 64, 0, 8, 32);
-    if (gl_window) gl_context = plat_gl_context_create(gl_window);
-    return gl_context && plat_gl_make_current(gl_window, gl_context);
-}
-
-void close_gl_context() {
-    if (headless) {
-        headless_close();
-        return;
-    }
-    if (gl_context) {
-        plat_gl_make_current(nullptr, nullptr);
-        plat_gl_context_delete(gl_context);
-    }
-    if (gl_window) plat_window_destroy(gl_window);
-    plat_video_quit();
-}
 
 struct Diagnostic {
     std::string file;  // "13.ck"
@@ -96,16 +68,8 @@ std::string scene_text(int number) {
     return s;
 }
 
-std::string source_line(const std::string& text, int line) {
-    std::istringstream in(text);
-    std::string s;
-    for (int i = 1; std::getline(in, s); ++i)
-        if (i == line) return s;
-    return "";
-}
-
-// Splits a compiler log into one diagnostic per error line; the usual "0:LINE(COL): error: ..."
-// gives the line, anything else is kept whole.
+// Splits a compiler log into one diagnostic per error line. A line the driver names is quoted as
+// the driver counts lines, so past the slot lines it is the source file's own line.
 void add_diagnostics(ProgramReport& r, int stage, const std::string& log) {
     int file = r.files[stage];
     std::string text = scene_text(file);
@@ -113,12 +77,14 @@ void add_diagnostics(ProgramReport& r, int stage, const std::string& log) {
     std::string l;
     bool any = false;
     while (std::getline(in, l)) {
-        if (l.find("error") == std::string::npos) continue;
+        ProgramLogLine parsed;
+        bool located = program_log_parse(l.c_str(), &parsed);
+        if (located ? std::string(parsed.kind) != "error" : l.find("error") == std::string::npos) continue;
         Diagnostic d{std::to_string(file) + ".ck", STAGES[stage], 0, l, ""};
-        int line = 0, column = 0, at = 0;
-        if (program_log_line(l.c_str(), &line, &column, &at)) {
-            d.line = line;
-            d.source = source_line(text, line);
+        if (located) {
+            d.line = parsed.line;
+            d.message = l.substr((size_t)parsed.message);
+            d.source = line_named(text, parsed.line);
         }
         r.errors.push_back(d);
         any = true;
@@ -283,48 +249,27 @@ void print_text(const Report& rep) {
     std::printf("%s\n", all_built(rep) ? "all ten programs build" : "the show does not build");
 }
 
-std::string json_string(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') out += '\\', out += (char)c;
-        else if (c == '\n') out += "\\n";
-        else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else out += (char)c;
-    }
-    return out + "\"";
-}
-
 void print_json(const Report& rep) {
-    std::string o = "{\"ok\":" + std::string(all_built(rep) ? "true" : "false") + ",\"programs\":[";
-    for (size_t i = 0; i < rep.programs.size(); ++i) {
-        const ProgramReport& r = rep.programs[i];
-        o += std::string(i ? "," : "") + "{\"label\":" + json_string(r.label) + ",\"files\":[" + std::to_string(r.files[0]) +
-             "," + std::to_string(r.files[1]) + "],\"ok\":" + (r.ok ? "true" : "false") + ",\"errors\":[";
-        for (size_t k = 0; k < r.errors.size(); ++k) {
-            const Diagnostic& d = r.errors[k];
-            o += std::string(k ? "," : "") + "{\"file\":" + json_string(d.file) + ",\"stage\":" + json_string(d.stage) +
-                 ",\"line\":" + std::to_string(d.line) + ",\"message\":" + json_string(d.message) +
-                 ",\"source\":" + json_string(d.source) + "}";
-        }
-        o += "],\"link_log\":" + json_string(r.link_log) + ",\"uniforms\":[";
-        for (size_t k = 0; k < r.uniforms.size(); ++k)
-            o += std::string(k ? "," : "") + "{\"name\":" + json_string(r.uniforms[k].first) +
-                 ",\"set\":" + (r.uniforms[k].second ? "true" : "false") + "}";
-        o += "]}";
+    using nlohmann::ordered_json;
+    ordered_json programs = ordered_json::array();
+    for (const ProgramReport& r : rep.programs) {
+        ordered_json errors = ordered_json::array(), uniforms = ordered_json::array();
+        for (const Diagnostic& d : r.errors)
+            errors.push_back({{"file", d.file}, {"stage", d.stage}, {"line", d.line}, {"message", d.message}, {"source", d.source}});
+        for (const auto& u : r.uniforms) uniforms.push_back({{"name", u.first}, {"set", u.second}});
+        programs.push_back({{"label", r.label}, {"files", {r.files[0], r.files[1]}}, {"ok", r.ok}, {"errors", errors},
+                            {"link_log", r.link_log}, {"uniforms", uniforms}});
     }
-    o += "],\"logo\":" + json_string(rep.logo) + ",\"music\":" + json_string(rep.music) + ",\"warnings\":[";
-    for (size_t k = 0; k < rep.warnings.size(); ++k) o += std::string(k ? "," : "") + json_string(rep.warnings[k]);
-    o += "],\"errors\":[";
-    for (size_t k = 0; k < rep.errors.size(); ++k) o += std::string(k ? "," : "") + json_string(rep.errors[k]);
-    std::printf("%s]}\n", o.c_str());
+    ordered_json o = {{"ok", all_built(rep)}, {"programs", programs}, {"logo", rep.logo}, {"music", rep.music},
+                      {"warnings", rep.warnings}, {"errors", rep.errors}};
+    // Driver logs and sources are outside data: bytes that are not UTF-8 become U+FFFD.
+    std::printf("%s\n", o.dump(-1, ' ', false, ordered_json::error_handler_t::replace).c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    tool::init("oruvane-check");
     CLI::App app{"Builds a show folder's ten programs on this driver and checks its uniforms, logo and music.\n"
                  "Exit 0 only when all ten programs build."};
     app.name("oruvane-check");
@@ -332,21 +277,20 @@ int main(int argc, char** argv) {
     bool json = false;
     app.add_option("DIR", dir, "the show folder (scene files 0.ck ... 19.ck, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory);
     app.add_flag("--json", json, "print the report as JSON");
-    CLI11_PARSE(app, argc, argv);
+    int status = tool::parse(app, argc, argv);
+    if (status >= 0) return status;
 
-    if (chdir(dir.c_str()) != 0) {
-        std::fprintf(stderr, "oruvane-check: cannot enter %s\n", dir.c_str());
-        return 2;
-    }
-    if (!open_gl_context()) {
-        close_gl_context();
-        std::fprintf(stderr, "oruvane-check: no GL context: %s, and no window on the X display (DISPLAY)\n", headless_error());
+    if (chdir(dir.c_str()) != 0) return tool::error("cannot enter " + dir);
+    // Display-less, as the capture tool draws; a hidden window on the X display where the driver
+    // has no surfaceless EGL.
+    if (!tool_gl_open(TOOL_GL_HEADLESS, "oruvane-check", SCREEN_WIDTH, SCREEN_HEIGHT)) {
+        tool::error(std::string("no GL context: ") + tool_gl_error());
         return 2;
     }
     Report rep;
     run_checks(rep);
-    close_gl_context();
+    tool_gl_close();
     if (json) print_json(rep);
     else print_text(rep);
-    return all_built(rep) ? 0 : 1;
+    return tool::finish(all_built(rep) ? 0 : 1);
 }

@@ -13,13 +13,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "common/slot_lines.h"
+#include "common/toolkit.h"
 #include "load/gl_entry.h"
 #include "load/intro.h"
+#include "load/program_log.h"
 #include "load/program_status.h"
 #include "load/scene_file.h"
 #include "load/textures.h"
@@ -27,6 +31,7 @@
 #include "overlay.h"
 #include "platform/file_watch.h"
 #include "platform/platform.h"
+#include "platform/tool_gl.h"
 #include "render/render.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
@@ -68,53 +73,21 @@ bool fetch_gl() {
 
 struct Preview {
     void* window = nullptr;
-    void* context = nullptr;
     int32_t range_start = 0, range_end = SHOW_LENGTH_MS;
     bool looping = false;
     int32_t show_ms = 0;        // the show time of the frame being drawn
     uint32_t clock_base = 0;    // ticks at which show_ms would have been range time 0
     bool paused = false;
     bool music = false;
-    // A rebuilt program waiting for its first frame on screen, and when its file was written.
-    std::string reloaded;
-    double written_at = 0;
-    double build_ms = 0;
+    // Rebuilt programs waiting for their first frame on screen, with when their file was written.
+    struct Reload {
+        std::string label;
+        double written_at, build_ms;
+    };
+    std::vector<Reload> reloaded;
     bool overlay = false;
     double frame_ms = 0;
 } pv;
-
-// Returns null, or what could not be made.
-const char* open_window(bool fullscreen) {
-    if (!plat_video_init()) return "no display (is DISPLAY set?)";
-    int dw = 0, dh = 0;
-    plat_display_size(&dw, &dh);
-    int w = SCREEN_WIDTH, h = SCREEN_HEIGHT;
-    if (fullscreen && dw > 0) {
-        w = dw;
-        h = dh;
-    } else if (dw > 0 && dh > 0) {
-        // Scaled down, keeping the show's shape, when the desktop is smaller than the target.
-        double scale = std::min(1.0, std::min((double)dw / SCREEN_WIDTH, (double)dh / SCREEN_HEIGHT));
-        w = (int)(SCREEN_WIDTH * scale);
-        h = (int)(SCREEN_HEIGHT * scale);
-    }
-    pv.window = plat_window_create("oruvane-preview", w, h, fullscreen, 8, 32);
-    if (!pv.window) return "no window with a GL drawable";
-    pv.context = plat_gl_context_create(pv.window);
-    if (!pv.context) return "no GL context";
-    if (!plat_gl_make_current(pv.window, pv.context)) return "the GL context cannot be made current";
-    if (fullscreen) plat_cursor_show(0);
-    return nullptr;
-}
-
-void close_window() {
-    if (pv.context) {
-        plat_gl_make_current(nullptr, nullptr);
-        plat_gl_context_delete(pv.context);
-    }
-    if (pv.window) plat_window_destroy(pv.window);
-    plat_video_quit();
-}
 
 // The 1920x1080 framebuffer the post pass draws into.
 void make_framebuffers() {
@@ -149,10 +122,15 @@ void set_paused(bool paused) {
     std::fflush(stdout);
 }
 
-bool read_text(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// A source as the build compiles it; a file that is not a regular one (a FIFO, say) is refused
+// without blocking.
+bool read_source(const std::string& path, std::string& out) {
+    std::string why;
+    if (!tool::read_file(path, out, why)) {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return false;
+    }
+    out = slot_lines(path, out, built_in_slots());
     return true;
 }
 
@@ -168,22 +146,18 @@ double written_at(const std::string& path) {
     return st.st_mtim.tv_sec + st.st_mtim.tv_nsec * 1e-9;
 }
 
-// Prints a driver log with each "0:LINE(COL): " turned into "FILE:LINE:COL: ", as editors jump to.
+// Prints a driver log with each message as "FILE:LINE:COL: ...", as editors jump to.
 void print_log(const std::string& file, const std::string& label, const char* stage, const char* log) {
     std::fprintf(stderr, "%s: %s %s shader does not compile; the old program stays\n", file.c_str(), label.c_str(), stage);
-    std::string l;
-    for (const char* p = log;; ++p) {
-        if (*p && *p != '\n') {
-            l += *p;
-            continue;
+    for (const char* p = log; *p;) {
+        size_t n = std::strcspn(p, "\n");
+        if (n > 0) {
+            char line[1024];
+            program_log_format(p, file.c_str(), line, sizeof line);
+            std::fprintf(stderr, "%s\n", line);
         }
-        int line = 0, col = 0, n = 0;
-        if (program_log_line(l.c_str(), &line, &col, &n))
-            std::fprintf(stderr, "%s:%d:%d: %s\n", file.c_str(), line, col, l.c_str() + n);
-        else if (!l.empty())
-            std::fprintf(stderr, "%s: %s\n", file.c_str(), l.c_str());
-        l.clear();
-        if (!*p) break;
+        p += n;
+        if (*p) ++p;
     }
 }
 
@@ -193,9 +167,7 @@ void rebuild(int index, const std::string& vs, const std::string& fs, const std:
     static ProgramStatus st;
     double begin = now_seconds();
     if (program_rebuild(program, vs.c_str(), fs.c_str(), &st)) {
-        pv.reloaded = PROGRAM_LABELS[index];
-        pv.written_at = when;
-        pv.build_ms = (now_seconds() - begin) * 1000;
+        pv.reloaded.push_back({PROGRAM_TABLE[index].label, when, (now_seconds() - begin) * 1000});
         return;
     }
     const char* stages[2] = {"vertex", "fragment"};
@@ -219,7 +191,7 @@ void on_file_changed(const Options& o, const std::string& name) {
         if (index < 0) return;
         std::string names[2] = {o.src + "/" + stem + ".vsh", o.src + "/" + stem + ".fsh"};
         std::string vs, fs;
-        if (!read_text(names[0], vs) || !read_text(names[1], fs)) return;
+        if (!read_source(names[0], vs) || !read_source(names[1], fs)) return;
         rebuild(index, vs, fs, names, written_at(o.src + "/" + name));
         return;
     }
@@ -312,23 +284,21 @@ void draw() {
 
 int run(const Options& o) {
     if (chdir(o.dir.c_str()) != 0) {
-        std::fprintf(stderr, "oruvane-preview: cannot enter %s\n", o.dir.c_str());
+        tool::error("cannot enter " + o.dir);
         return 2;
     }
-    if (const char* failure = open_window(o.fullscreen)) {
-        close_window();
-        std::fprintf(stderr, "oruvane-preview: cannot open the window: %s\n", failure);
+    if (!tool_gl_open(o.fullscreen ? TOOL_GL_FULLSCREEN : TOOL_GL_WINDOW, "oruvane-preview", SCREEN_WIDTH, SCREEN_HEIGHT)) {
+        tool::error(std::string("cannot open the window: ") + tool_gl_error());
         return 2;
     }
+    pv.window = tool_gl_window();
     if (!intro_init()) {
-        close_window();
-        std::fprintf(stderr, "oruvane-preview: the show does not load: an entry point is missing or a scene file cannot be read (oruvane-check tells which)\n");
-        return 1;
+        tool_gl_close();
+        return tool::error(std::string("the show does not load: ") + plat_failure_reason() + " (oruvane-check tells more)");
     }
     if (!fetch_gl()) {
-        close_window();
-        std::fprintf(stderr, "oruvane-preview: the driver has no framebuffer blit\n");
-        return 1;
+        tool_gl_close();
+        return tool::error("the driver has no framebuffer blit");
     }
     report_programs();
     make_framebuffers();
@@ -375,8 +345,9 @@ int run(const Options& o) {
         pv.frame_ms = (now_seconds() - frame_start) * 1000;
         if (!pv.reloaded.empty()) {
             glFinish();
-            std::printf("reloaded %s: built in %.0f ms, on screen %.0f ms after the write\n", pv.reloaded.c_str(), pv.build_ms,
-                        (now_seconds() - pv.written_at) * 1000);
+            for (const auto& r : pv.reloaded)
+                std::printf("reloaded %s: built in %.0f ms, on screen %.0f ms after the write\n", r.label.c_str(), r.build_ms,
+                            (now_seconds() - r.written_at) * 1000);
             std::fflush(stdout);
             pv.reloaded.clear();
         }
@@ -384,13 +355,14 @@ int run(const Options& o) {
     if (frames > 0) std::printf("%ld frames, %.1f ms each on average\n", frames, (now_seconds() - first_frame) * 1000 / frames);
     file_watch_stop();
     overlay_shutdown();
-    close_window();
+    tool_gl_close();
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    tool::init("oruvane-preview");
     CLI::App app{"Rehearses the show: starts at any time, loops a range and rebuilds a program when its source is saved.\n"
                  "Keys: space pause/resume, left/right seek 1 s (with shift 10 s), Home back to the range start,\n"
                  "Tab the overlay (time, scrubber, parameters, frame time), Esc quit."};
@@ -400,17 +372,18 @@ int main(int argc, char** argv) {
     app.add_option("--dir", o.dir, "the show folder (scene files, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory)->capture_default_str();
     app.add_option("--src", o.src, "folder of the GLSL sources (pt01.vsh, pt01.fsh, ...) to watch; default: the scene files")
         ->check(CLI::ExistingDirectory);
-    app.add_option("--at", o.at, "show time to start at, in seconds")->check(CLI::Range(0.0, show));
-    app.add_option("--loop", o.loop, "play the range A..B seconds over and over")->expected(2)->check(CLI::Range(0.0, show));
+    app.add_option("--at", o.at, "show time to start at, in seconds")->check(tool::finite(0.0, show, "s"));
+    app.add_option("--loop", o.loop, "play the range A..B seconds over and over")->expected(2)->check(tool::finite(0.0, show, "s"));
     auto* window = app.add_flag("--window", "in a window, scaled down to fit the screen (the default)");
     app.add_flag("--fullscreen", o.fullscreen, "full screen")->excludes(window);
     app.add_flag("--no-music", o.no_music, "play without the music");
-    CLI11_PARSE(app, argc, argv);
+    int status = tool::parse(app, argc, argv);
+    if (status >= 0) return status;
     if (!o.loop.empty() && o.loop[1] <= o.loop[0]) {
-        std::fprintf(stderr, "oruvane-preview: --loop needs A < B\n");
+        tool::error("--loop: needs A < B");
         return 2;
     }
     // The source folder is named relative to where the preview was started.
     if (!o.src.empty()) o.src = std::filesystem::absolute(o.src).string();
-    return run(o);
+    return tool::finish(run(o));
 }

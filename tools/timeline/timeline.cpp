@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/toolkit.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
 #include "timeline/tracks.h"
@@ -80,7 +81,7 @@ int cmd_csv(double step) {
             for (int i = 0; i < f.n; ++i) std::printf(",%g", field(p, f)[i]);
         std::printf("\n");
     }
-    return std::ferror(stdout) ? 1 : 0;
+    return 0;
 }
 
 // The picture: scene bands on top, then one panel per group of curves, all against show time.
@@ -216,19 +217,25 @@ int cmd_plot(const std::string& out, int w, int h) {
     }
 
     cairo_destroy(cr);
-    cairo_status_t st = cairo_surface_write_to_png(surface, out.c_str());
+    std::string png;
+    cairo_status_t st = cairo_surface_write_to_png_stream(
+        surface,
+        [](void* closure, const unsigned char* data, unsigned int length) {
+            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &png);
     cairo_surface_destroy(surface);
-    if (st != CAIRO_STATUS_SUCCESS) {
-        std::remove(out.c_str());
-        std::fprintf(stderr, "oruvane-timeline: cannot write %s: %s\n", out.c_str(), cairo_status_to_string(st));
-        return 1;
-    }
+    if (st != CAIRO_STATUS_SUCCESS) return tool::error(std::string("cannot draw the picture: ") + cairo_status_to_string(st));
+    std::string why;
+    if (!tool::write_file(out, png, why)) return tool::error(why);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    tool::init("oruvane-timeline");
     CLI::App app{"The show's timeline: parameters at a time, as CSV, or as a picture."};
     app.name("oruvane-timeline");
     app.require_subcommand(1);
@@ -238,17 +245,22 @@ int main(int argc, char** argv) {
     const double show_seconds = SHOW_LENGTH_MS / 1000.0;
 
     CLI::App* at = app.add_subcommand("at", "print every show parameter at a time");
-    at->add_option("SEC", at_seconds, "show time in seconds")->required()->check(CLI::Range(0.0, show_seconds));
+    at->add_option("SEC", at_seconds, "show time in seconds")->required()->check(tool::finite(0.0, show_seconds, "s"));
     CLI::App* csv = app.add_subcommand("csv", "write every parameter over the whole show as CSV on standard output");
-    csv->add_option("--step", step, "seconds between rows")->check(CLI::Range(0.001, show_seconds));
+    csv->add_option("--step", step, "seconds between rows")->check(tool::finite(0.001, show_seconds, "s"))->capture_default_str();
     CLI::App* plot = app.add_subcommand("plot", "draw the curves that matter against time as a PNG");
     plot->add_option("--out,-o", out, "the PNG to write")->capture_default_str();
     plot->add_option("--width", width, "picture width in pixels")->check(CLI::Range(400, 10000))->capture_default_str();
     plot->add_option("--height", height, "picture height in pixels")->check(CLI::Range(300, 10000))->capture_default_str();
-    CLI11_PARSE(app, argc, argv);
+    int status = tool::parse(app, argc, argv);
+    if (status >= 0) return status;
+    if (*plot) {
+        std::string why = tool::check_output(out);
+        if (!why.empty()) return tool::error(why);
+    }
 
     build_script();
-    if (*at) return cmd_at(at_seconds);
-    if (*csv) return cmd_csv(step);
-    return cmd_plot(out, width, height);
+    if (*at) return tool::finish(cmd_at(at_seconds));
+    if (*csv) return tool::finish(cmd_csv(step));
+    return tool::finish(cmd_plot(out, width, height));
 }

@@ -1,0 +1,101 @@
+// What every authoring tool shares, so that all of them treat a user's files and arguments the
+// same way: parsing with one-line errors, numbers and paths checked before any work, outputs
+// written beside their target and renamed only when complete, this run's unfinished outputs
+// removed on failure or signal, and standard output checked before the exit.
+#pragma once
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+namespace tool {
+
+// The one overwrite rule of every tool, ready for its --help.
+extern const char* const OUTPUT_RULE;
+
+// Names the tool in its messages and installs its signal handling: SIGINT, SIGTERM, SIGHUP and
+// SIGPIPE remove this run's unfinished outputs and end the tool with 128 + the signal's number.
+// Call first, before anything else starts (SDL then leaves these signals alone).
+void init(const char* name);
+// The tool's name, as given to init.
+const char* name();
+// Writes "NAME: text" as one line on standard error; returns 1, the usual failure status.
+int error(const std::string& text);
+
+// Parses the command line. Returns -1 when the tool is to go on; else the status to exit with:
+// 0 after --help (written with the output rule), 2 after a usage error, reported as one line.
+int parse(CLI::App& app, int argc, char** argv);
+// A number that must be finite and within [lo, hi]: NaN, infinities, overflow and trailing junk
+// are refused with the range named (`unit` follows the numbers in the message, e.g. "s").
+CLI::Validator finite(double lo, double hi, const std::string& unit = "");
+// Flushes standard output; returns `status`, or 1 with a message when writing to it failed
+// (a full disk, a closed pipe, /dev/full).
+int finish(int status);
+
+// Reads the whole regular file at `path` into `out`, without ever blocking: a folder, FIFO,
+// device or socket is refused. Returns false with `why` set to one line.
+bool read_file(const std::string& path, std::string& out, std::string& why);
+// Records a file this run reads, so that no output of the run may replace it.
+void note_input(const std::string& path);
+// Whether `path` may be written as an output file: not a folder, FIFO, device or socket, not one
+// of this run's inputs, in a folder that exists. Returns "" when it may, else why not (one line).
+std::string check_output(const std::string& path);
+
+// An output file written under a temporary name beside its target (NAME.XXXXXX.part, XXXXXX unique) and renamed
+// over it only when complete; until then a failure, an abort or a signal removes the temporary
+// file and leaves the target as it was.
+class Output {
+public:
+    Output() = default;
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    ~Output();
+    // Checks `path` (check_output) and creates the temporary file. False with `why` set.
+    bool open(const std::string& path, std::string& why);
+    // The temporary file's path and stream, while open.
+    const std::string& temp() const { return temp_; }
+    std::FILE* file() { return file_; }
+    // Closes the stream of the temporary file (checking every write), for a writer of its own to
+    // fill it by name (temp()); it stays this run's unfinished output until commit. False on error.
+    bool close_stream();
+    // Closes the temporary file when still open, checking every write, and renames it over the
+    // target. False with `why` set (the temporary file is then removed).
+    bool commit(std::string& why);
+    // Removes the temporary file; harmless when nothing is open.
+    void abort();
+
+private:
+    std::string path_, temp_;
+    std::FILE* file_ = nullptr;
+    int slot_ = -1;
+};
+
+// Writes `bytes` to `path` as an Output does. False with `why` set.
+bool write_file(const std::string& path, const std::string& bytes, std::string& why);
+
+// A folder of numbered files a run fills (such as frames): made by this run, or empty before it.
+// Until kept, a failure, an abort or a signal removes the files it added and, when this run made
+// it, the folder.
+class OutputFolder {
+public:
+    OutputFolder() = default;
+    OutputFolder(const OutputFolder&) = delete;
+    OutputFolder& operator=(const OutputFolder&) = delete;
+    ~OutputFolder();
+    // Takes `dir` for files named by number ("%06lld" then `suffix`), making it when missing. An
+    // existing folder must be empty. False with `why` set.
+    bool open(const std::string& dir, const std::string& suffix, std::string& why);
+    // The path of numbered file `n`; from this call on that file counts as added (n in order from 0).
+    std::string add(long long n);
+    // Notes a further file of the run in the folder (a fixed name, such as the sound).
+    void add_named(const std::string& name);
+    // Keeps what was written.
+    void keep();
+    void abort();
+
+private:
+    std::string dir_;
+    int slot_ = -1;
+};
+
+}  // namespace tool
