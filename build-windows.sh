@@ -18,7 +18,8 @@ build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
 echo "== Windows build"
 build build-win -DCMAKE_TOOLCHAIN_FILE="$ORUVANE_ROOT/cmake/mingw-w64-x86_64.cmake" \
   -DORUVANE_WIN64_PREFIX="$ORUVANE_WIN64_PREFIX" -DCMAKE_BUILD_TYPE=Release \
-  -DORUVANE_PLATFORM=ON -DORUVANE_TESTS=OFF -DORUVANE_BENCH=OFF -DORUVANE_FAST_CLOCK=ON
+  -DORUVANE_PLATFORM=ON -DORUVANE_TESTS=OFF -DORUVANE_BENCH=OFF -DORUVANE_FAST_CLOCK=ON \
+  -DORUVANE_SHEET_DIR="$ORUVANE_ROOT/build/generated"
 
 # Only DLLs every Windows has may be imported: anything else would have to ship beside the exe.
 for exe in build-win/bin/oruvane.exe build-win/bin/oruvane_fastclock.exe; do

@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     // Checked first, so that a bad path fails before the rendering work.
     std::string why = tool::check_output(out);
     if (!why.empty()) return tool::error(why);
+    why = synth::sheet_mismatch();
+    if (!why.empty()) return tool::error(why);
     std::vector<uint8_t> wav = synth::wav_bytes(synth::render_music());
     if (!tool::write_file(out, std::string(wav.begin(), wav.end()), why)) return tool::error(why);
     return tool::finish(0);

@@ -4,6 +4,9 @@
 #include "score.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace synth {
@@ -18,6 +21,14 @@ struct Grid {
     double at(double bars) const { return t0 + bars * bar; }
     double step() const { return bar / 16; }  // a sixteenth note
 };
+
+// Each section's grid: the bars the section is written in, fitted between its start and end; the
+// closing theme's 16 bars take 32 s from the logo, running on into the final chord.
+Grid section_grid(const std::vector<Section>& plan, size_t i) {
+    static const int BARS[] = {0, 22, 12, 12, 14, 18, 15, 8};
+    if (i + 1 == plan.size()) return Grid(plan[i].start, plan[i].start + 32.0, 16);
+    return Grid(plan[i].start, plan[i].end, BARS[i]);
+}
 
 struct Chord {
     int root;  // pitch class of the bass, as MIDI of the low octave (A1 = 33 .. G#2 = 44)
@@ -68,8 +79,7 @@ void intro(Score& s, double t1) {
 }
 
 // Opening theme, to the first scene change. Pad and arpeggio first, then bass, then the beat comes in.
-void section_open(Score& s, double t0, double t1) {
-    Grid g(t0, t1, 22);
+void section_open(Score& s, const Grid& g) {
     const Chord* prog[4] = {&Am, &F, &C, &G};
     s.crash(g.at(0));
     s.kick(g.at(0), 1.0f, 0.3f);
@@ -105,8 +115,7 @@ void section_open(Score& s, double t0, double t1) {
 }
 
 // The groove, over the second scene. Four-on-the-floor, octave bass, short chord stabs, one chord a bar.
-void section_groove(Score& s, double t0, double t1) {
-    Grid g(t0, t1, 12);
+void section_groove(Score& s, const Grid& g) {
     const Chord* prog[4] = {&Dm, &Am, &F, &E};
     s.crash(g.at(0));
     for (int bar = 0; bar < 12; ++bar) {
@@ -131,8 +140,7 @@ void section_groove(Score& s, double t0, double t1) {
 }
 
 // Breakdown, over the third scene. No kick; electric piano chords, a bell melody and a sub bass.
-void section_break(Score& s, double t0, double t1) {
-    Grid g(t0, t1, 12);
+void section_break(Score& s, const Grid& g) {
     const Chord* prog[4] = {&F, &G, &Em, &Am};
     // Bell phrase over two bars: (sixteenth, length in sixteenths, MIDI note).
     struct Ph { int st, len, note; };
@@ -162,8 +170,7 @@ void section_break(Score& s, double t0, double t1) {
 
 // Driving acid section, over the fourth scene. Resonant sixteenth bassline whose filter opens up, claps,
 // open hats on the offbeat, a dorian chord cycle on a quiet high pad.
-void section_acid(Score& s, double t0, double t1) {
-    Grid g(t0, t1, 14);
+void section_acid(Score& s, const Grid& g) {
     const Chord* prog[4] = {&Am, &C, &D, &F};
     static const int line[16] = {0, 0, 12, 0, -1, 7, 0, 12, 0, -1, 10, 0, 3, 0, 12, 7};
     static const bool accent[16] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 0, 0, 0};
@@ -189,8 +196,7 @@ void section_acid(Score& s, double t0, double t1) {
 }
 
 // The peak, over the fifth scene. Broken beat, bright wide chords, fast high arpeggio and a lead melody.
-void section_peak(Score& s, double t0, double t1) {
-    Grid g(t0, t1, 18);
+void section_peak(Score& s, const Grid& g) {
     const Chord* prog[8] = {&F, &G, &Am, &Am, &F, &G, &C, &E};
     struct Ph { int st, len, note; };
     static const Ph lead[8][4] = {
@@ -227,8 +233,7 @@ void section_peak(Score& s, double t0, double t1) {
 }
 
 // Calm, over the sixth scene: half-time beat under jazzier electric piano chords and a walking bass.
-void section_calm(Score& s, double t0, double t1) {
-    Grid g(t0, t1, 15);
+void section_calm(Score& s, const Grid& g) {
     const Chord* prog[4] = {&Dm7, &G7, &Cmaj7, &Am7};
     s.crash(g.at(0), 0.6f);
     for (int bar = 0; bar < 15; ++bar) {
@@ -257,8 +262,7 @@ void section_calm(Score& s, double t0, double t1) {
 }
 
 // Build-up from the last scene change to the logo, at a faster tempo over a dominant pedal; drums densify bar by bar.
-void section_build(Score& s, double t0, double t1) {
-    Grid g(t0, t1, 8);
+void section_build(Score& s, const Grid& g) {
     const Chord* prog[4] = {&F, &G, &E, &E};
     s.crash(g.at(0), 0.8f);
     s.riser(g.at(0), 8 * g.bar, 0.9f);
@@ -283,8 +287,7 @@ void section_build(Score& s, double t0, double t1) {
 
 // Closing theme under the logo, back to the opening's harmony; thins out and ends
 // on a major chord that rings into the fade.
-void section_close(Score& s, double t0) {
-    Grid g(t0, t0 + 32.0, 16);
+void section_close(Score& s, const Grid& g) {
     const Chord* prog[4] = {&Am, &F, &C, &G};
     struct Ph { int st, len, note; };
     static const Ph theme[8][4] = {
@@ -343,18 +346,39 @@ std::vector<Note> compose() {
     const std::vector<Section> plan = sections();
     Score s;
     intro(s, plan[0].end);
-    section_open(s, plan[1].start, plan[1].end);
-    section_groove(s, plan[2].start, plan[2].end);
-    section_break(s, plan[3].start, plan[3].end);
-    section_acid(s, plan[4].start, plan[4].end);
-    section_peak(s, plan[5].start, plan[5].end);
-    section_calm(s, plan[6].start, plan[6].end);
-    section_build(s, plan[7].start, plan[7].end);
-    section_close(s, plan[8].start);
+    section_open(s, section_grid(plan, 1));
+    section_groove(s, section_grid(plan, 2));
+    section_break(s, section_grid(plan, 3));
+    section_acid(s, section_grid(plan, 4));
+    section_peak(s, section_grid(plan, 5));
+    section_calm(s, section_grid(plan, 6));
+    section_build(s, section_grid(plan, 7));
+    section_close(s, section_grid(plan, 8));
     std::stable_sort(s.notes.begin(), s.notes.end(), [](const Note& a, const Note& b) { return a.t < b.t; });
     return s.notes;
 }
 
 std::vector<int16_t> render_music() { return render(compose(), sections()[0].end); }
+
+std::string sheet_mismatch() {
+    if (SCENE_SLOT_COUNT != 7)
+        return "the bundled score is written for the bundled sheet's 7 scene slots, and this sheet has " +
+               std::to_string(SCENE_SLOT_COUNT) + ": give the show music of its own (vae5.wav)";
+    const std::vector<Section> plan = sections();
+    for (size_t i = 1; i < plan.size(); ++i) {
+        Grid g = section_grid(plan, i);
+        int32_t at = (int32_t)std::lround(g.t0 * 1000);
+        const TempoSpan* span = nullptr;
+        for (int k = 0; k < SHOW_TEMPO_COUNT; ++k)
+            if (show_tempo[k].start_ms == at) span = &show_tempo[k];
+        double beat = span ? (span->bars > 0 ? (span->end_ms - span->start_ms) / (4.0 * span->bars) : 60000.0 / span->bpm) : 0;
+        if (!span || std::fabs(beat - g.bar * 250.0) > 1e-6) {
+            char want[96];
+            std::snprintf(want, sizeof want, "a tempo line at %.3f with beats of %.6f ms", at / 1000.0, g.bar * 250.0);
+            return std::string("the sheet's beat grid is not the score's: its ") + plan[i].name + " section needs " + want;
+        }
+    }
+    return "";
+}
 
 }  // namespace synth

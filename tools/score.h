@@ -1,6 +1,7 @@
 // The show's piece for the synthesizer engine: its sections, laid out on the show script's scene
 // slots, and its notes.
 #pragma once
+#include <string>
 #include <vector>
 
 #include "synth.h"
@@ -21,5 +22,8 @@ std::vector<Section> sections();
 std::vector<Note> compose();
 // The whole soundtrack: the notes rendered, rising out of silence over the intro.
 std::vector<int16_t> render_music();
+// Why the show's cue sheet does not fit this score, or "" when it does: the score is written for
+// seven scene slots, and the sheet's tempo map must be the score's own grid.
+std::string sheet_mismatch();
 
 }  // namespace synth

@@ -39,3 +39,22 @@ void cue_program(int32_t t, uint32_t program);  // scene_program
 void cue_skip(int32_t t, int32_t n);            // skip_render
 void cue_logo_slot(int32_t t, int32_t n);       // logo_slot
 void cue_effect(int32_t t, int32_t n);          // useEffect
+
+// One line of a show script as data, for scripts written as tables (the generated show) or read
+// from a sheet by the tools.
+enum CueKind {
+    CUE_SET = 0,        // value cue: set 1, 3 or 4 components; integer cue on an integer parameter
+    CUE_TWEEN = 1,      // value cue: tween 1, 3 or 4 components over `duration` with `mode`
+    CUE_PROGRAM = 2,    // the scene program from t on: `target` is its index in PROGRAM_TABLE
+    CUE_TIME_BASE = 3,  // set_time_base(t)
+};
+
+struct Cue {
+    int32_t kind;      // CueKind
+    int32_t t;         // ms
+    int32_t duration;  // ms, tweens
+    int32_t mode;      // Easing, tweens
+    int32_t target;    // ShowParam, or the program's index for CUE_PROGRAM
+    int32_t count;     // components given (1, 3 or 4)
+    float v[4];        // the values; an integer cue's whole number in v[0]
+};

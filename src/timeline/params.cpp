@@ -24,3 +24,9 @@ const ShowParams show_params_initial = {
 };
 
 ShowParams show_params = show_params_initial;
+
+#define SHOW_PARAM_ROW(name, components, integer) {#name, components, integer, offsetof(ShowParams, name) / sizeof(float)},
+const ShowParamInfo SHOW_PARAMS[SHOW_PARAM_COUNT] = {SHOW_PARAM_LIST(SHOW_PARAM_ROW)};
+#undef SHOW_PARAM_ROW
+
+float* show_param(ShowParams& p, int id) { return reinterpret_cast<float*>(&p) + SHOW_PARAMS[id].offset; }

@@ -2,6 +2,7 @@
 // Vectors are consecutive floats (x, y, z, w) so that each component can be a track target;
 // integer-valued fields are floats too, rounded to nearest-even where they are used.
 #pragma once
+#include <stddef.h>
 
 struct ShowParams {
     float resolution[2];  // written every frame: (1920, 1080)
@@ -27,3 +28,32 @@ struct ShowParams {
 
 extern ShowParams show_params;               // holds show_params_initial at load
 extern const ShowParams show_params_initial;  // the values every field starts the show with
+
+// The parameters cues drive, in the order the tools list them: X(name, components, integer). An
+// integer parameter takes whole numbers through the integer cues, without value memory; the
+// others take set and tween cues. The scene program is driven by program cues instead.
+#define SHOW_PARAM_LIST(X)   \
+    X(gamma, 1, 0)           \
+    X(flashColor, 4, 0)      \
+    X(logoColor, 4, 0)       \
+    X(campos, 3, 0)          \
+    X(camtar, 3, 0)          \
+    X(displayLogo, 1, 0)     \
+    X(logo_slot, 1, 1)       \
+    X(useEffect, 1, 1)       \
+    X(skip_render, 1, 1)
+
+#define SHOW_PARAM_ID(name, components, integer) SHOW_PARAM_##name,
+enum ShowParam { SHOW_PARAM_LIST(SHOW_PARAM_ID) SHOW_PARAM_COUNT };
+#undef SHOW_PARAM_ID
+
+struct ShowParamInfo {
+    const char* name;  // as the shaders and the cue sheet spell it
+    int components;    // floats in the field
+    int integer;       // nonzero: driven by integer cues
+    size_t offset;     // floats from the start of ShowParams
+};
+extern const ShowParamInfo SHOW_PARAMS[SHOW_PARAM_COUNT];  // indexed by ShowParam
+
+// The first float of parameter `id` in `p`.
+float* show_param(ShowParams& p, int id);

@@ -1,72 +1,56 @@
-// The show script: seven scenes with gamma fades around each change, the opening camera glide
-// and flash, and the logo at the end. Insertion order matters: the latest begun track wins.
+// The show script: the sheet's cues issued in their line order, which is the insertion order the
+// track table relies on (the latest begun track wins, and a tween starts from the value memory as
+// the cues before it left it).
 #include "script.h"
 
 #include "cues.h"
 #include "params.h"
 #include "tracks.h"
 
-ProgramSet program_set;
-#define PROGRAM_LABEL(label, vertex_file, fragment_file) #label,
-const char* const PROGRAM_LABELS[PROGRAM_COUNT] = {PROGRAM_LIST(PROGRAM_LABEL)};
-#undef PROGRAM_LABEL
-#define PROGRAM_ROW(label, vertex_file, fragment_file) \
-    {#label, #label ".vsh", #label ".fsh", &ProgramSet::label, {vertex_file, fragment_file}},
-const ProgramEntry PROGRAM_TABLE[PROGRAM_COUNT] = {PROGRAM_LIST(PROGRAM_ROW)};
-#undef PROGRAM_ROW
 int32_t time_offset_ms;
 
-// The moments the scene changes, and the end of the show.
-static const int32_t CHANGE_MS[SCENE_SLOT_COUNT + 1] = {0, 48000, 72100, 96000, 124000, 160000, 190000, SHOW_LENGTH_MS};
+static void cue_integer_param(int32_t t, int32_t param, int32_t n) {
+    if (param == SHOW_PARAM_skip_render) cue_skip(t, n);
+    else if (param == SHOW_PARAM_useEffect) cue_effect(t, n);
+    else if (param == SHOW_PARAM_logo_slot) cue_logo_slot(t, n);
+}
 
-const SceneSlot scene_slots[SCENE_SLOT_COUNT] = {
-    {CHANGE_MS[0], CHANGE_MS[1], "pt05", &ProgramSet::pt05}, {CHANGE_MS[1], CHANGE_MS[2], "pt04", &ProgramSet::pt04},
-    {CHANGE_MS[2], CHANGE_MS[3], "pt06", &ProgramSet::pt06}, {CHANGE_MS[3], CHANGE_MS[4], "pt03", &ProgramSet::pt03},
-    {CHANGE_MS[4], CHANGE_MS[5], "pt08", &ProgramSet::pt08}, {CHANGE_MS[5], CHANGE_MS[6], "pt01", &ProgramSet::pt01},
-    {CHANGE_MS[6], CHANGE_MS[7], "pt02", &ProgramSet::pt02},
-};
+void script_run(const Cue* cues, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        const Cue& c = cues[i];
+        if (c.kind == CUE_TIME_BASE) {
+            set_time_base(c.t);
+            continue;
+        }
+        if (c.kind == CUE_PROGRAM) {
+            if (c.target >= 0 && c.target < PROGRAM_COUNT) cue_program(c.t, program_set.*PROGRAM_TABLE[c.target].program);
+            continue;
+        }
+        if (c.target < 0 || c.target >= SHOW_PARAM_COUNT) continue;
+        if (SHOW_PARAMS[c.target].integer) {
+            if (c.kind == CUE_SET) cue_integer_param(c.t, c.target, (int32_t)c.v[0]);
+            continue;
+        }
+        float* p = show_param(show_params, c.target);
+        if (c.kind == CUE_SET) {
+            if (c.count == 1) cue_set1(c.t, p, c.v[0]);
+            else if (c.count == 3) cue_set3(c.t, p, c.v[0], c.v[1], c.v[2]);
+            else if (c.count == 4) cue_set4(c.t, p, c.v[0], c.v[1], c.v[2], c.v[3]);
+        } else if (c.kind == CUE_TWEEN) {
+            if (c.count == 1) cue_tween1(c.t, c.duration, c.mode, p, c.v[0]);
+            else if (c.count == 3) cue_tween3(c.t, c.duration, c.mode, p, c.v[0], c.v[1], c.v[2]);
+            else if (c.count == 4) cue_tween4(c.t, c.duration, c.mode, p, c.v[0], c.v[1], c.v[2], c.v[3]);
+        }
+    }
+}
 
 void build_show_script() {
-    ShowParams& p = show_params;
-    const ProgramSet& pr = program_set;
-
     time_offset_ms = 0;
-    cue_set1(11000, &p.displayLogo, 0);
+    script_run(SHOW_CUES, SHOW_CUE_COUNT);
+}
+
+void script_clear() {
+    track_count = 0;
     set_time_base(0);
-
-    // Which scene runs, and the post effect off for the whole show.
-    cue_skip(0, 0);
-    cue_effect(0, 0);
-    for (const SceneSlot& slot : scene_slots) cue_program(slot.start_ms, pr.*slot.program);
-
-    // Gamma falls to 0.01 exactly as each scene hands over, then rises again: the first rise takes
-    // one second, the others two. The first fall starts from the value set at 0.
-    cue_set1(0, &p.gamma, 1);
-    for (int i = 1; i < SCENE_SLOT_COUNT; ++i) {
-        int32_t change = scene_slots[i].start_ms;
-        if (i > 1) cue_set1(change - 2000, &p.gamma, 1);
-        cue_tween1(change - 2000, 2000, EASE_LINEAR, &p.gamma, 0.01f);
-        cue_set1(change, &p.gamma, 0.01f);
-        cue_tween1(change, i == 1 ? 1000 : 2000, EASE_COSINE, &p.gamma, 1);
-    }
-    cue_set1(LOGO_START_MS, &p.gamma, 1);
-    cue_tween1(LOGO_START_MS, 5000, EASE_LINEAR, &p.gamma, 0.5f);
-
-    // The logo fades in over the last scene.
-    cue_set1(LOGO_START_MS, &p.displayLogo, 1);
-    cue_logo_slot(LOGO_START_MS, 0);
-    cue_set4(LOGO_START_MS, p.logoColor, 1, 1, 1, 0);
-    cue_tween4(LOGO_START_MS, 5000, EASE_COSINE, p.logoColor, 1, 1, 1, 0.95f);
-
-    // A ten-second glide, then the camera jumps and stays.
-    cue_set3(0, p.campos, 0, 0, 0);
-    cue_set3(0, p.camtar, 0, -0.5f, -2);
-    cue_tween3(0, 10000, EASE_LINEAR, p.campos, 0, 0, -6);
-    cue_tween3(0, 10000, EASE_LINEAR, p.camtar, 0, -0.5f, -10);
-    cue_set3(10000, p.campos, 0, -0.5f, -10);
-    cue_set3(10000, p.camtar, 3, -0.5f, -12);
-
-    // The opening rise: the set leaves all four remembered components at 0 for the tween.
-    cue_set3(0, p.flashColor, 0, 0, 0);
-    cue_tween4(0, FLASH_RISE_MS, EASE_COSINE, p.flashColor, 1, 1, 1, 1);
+    value_memory.count = 0;
 }

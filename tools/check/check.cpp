@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cue_sheet.h"
 #include "common/slot_lines.h"
 #include "common/toolkit.h"
 #include "load/gl_entry.h"
@@ -181,6 +182,9 @@ void check_music(Report& rep) {
     decoder_close(&music);
 }
 
+// The script the uniforms and logo slots are checked against: the compiled-in one, or a sheet's.
+const sheet::Script* sheet_script;
+
 void run_checks(Report& rep) {
     if (!load_gl_entry_points()) {
         rep.errors.push_back("the driver lacks an entry point the show needs");
@@ -211,7 +215,12 @@ void run_checks(Report& rep) {
     }
     check_logo(rep);
     if (built) {
-        build_show_script();
+        if (sheet_script) {
+            script_clear();
+            script_run(sheet_script->cues.data(), (int32_t)sheet_script->cues.size());
+        } else {
+            build_show_script();
+        }
         for (int i = 0; i < PROGRAM_COUNT; ++i)
             if (rep.programs[i].ok)
                 check_uniforms(rep, rep.programs[i], program_set.*PROGRAM_TABLE[i].program, PROGRAM_TABLE[i].program == &ProgramSet::post);
@@ -275,11 +284,21 @@ int main(int argc, char** argv) {
     app.name("oruvane-check");
     std::string dir = ".";
     bool json = false;
+    std::string script;
     app.add_option("DIR", dir, "the show folder (scene files 0.ck ... 19.ck, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory);
     app.add_flag("--json", json, "print the report as JSON");
+    app.add_option("--script", script, "check against this cue sheet instead of the compiled-in script");
     int status = tool::parse(app, argc, argv);
     if (status >= 0) return status;
 
+    sheet::Sheet sh;
+    static sheet::Script loaded;
+    if (!script.empty()) {
+        std::string text, why;
+        if (!tool::read_file(script, text, why)) return tool::error(why);
+        if (!sheet::parse(script, text, sh, why) || !sheet::resolve(sh, loaded, why)) return tool::error_in_file(why);
+        sheet_script = &loaded;
+    }
     if (chdir(dir.c_str()) != 0) return tool::error("cannot enter " + dir);
     // Display-less, as the capture tool draws; a hidden window on the X display where the driver
     // has no surfaceless EGL.

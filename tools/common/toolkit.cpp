@@ -143,6 +143,12 @@ void init(const char* name) {
 
 const char* name() { return tool_name; }
 
+int error_in_file(const std::string& located) {
+    std::fprintf(stderr, "%s\n", located.c_str());
+    std::fflush(stderr);
+    return 1;
+}
+
 int error(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", tool_name, text.c_str());
     std::fflush(stderr);

@@ -21,6 +21,9 @@ void init(const char* name);
 const char* name();
 // Writes "NAME: text" as one line on standard error; returns 1, the usual failure status.
 int error(const std::string& text);
+// Writes a mistake found in a file, already "file:line: message", as it is (the form editors
+// jump to); returns 1.
+int error_in_file(const std::string& located);
 
 // Parses the command line. Returns -1 when the tool is to go on; else the status to exit with:
 // 0 after --help (written with the output rule), 2 after a usage error, reported as one line.

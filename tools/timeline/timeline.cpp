@@ -1,5 +1,6 @@
 // oruvane-timeline: the show script's parameters at one time, over the whole show as CSV, or
-// drawn as a picture. It builds the real script and evaluates the real tracks.
+// drawn as a picture. It builds the real script (the compiled-in one, or a cue sheet's) and
+// evaluates the real tracks.
 #include <CLI/CLI.hpp>
 #include <cairo.h>
 
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/cue_sheet.h"
+#include "common/slot_lines.h"
 #include "common/toolkit.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
@@ -17,10 +20,35 @@
 
 namespace {
 
-// The script is built with program names 1 ... 10 so that a scene program maps back to its label.
-void build_script() {
+// The show being looked at: its length and scene slots, from the compiled-in script or a sheet.
+int32_t show_ms = SHOW_LENGTH_MS;
+std::vector<SlotSpan> slots;
+
+// Builds the script with program names 1 ... 10, so that a scene program maps back to its label:
+// the compiled-in one, or the cue sheet at `path`. False with `error` as file:line: message.
+bool build_script(const std::string& path, std::string& error) {
     for (uint32_t i = 0; i < PROGRAM_COUNT; ++i) program_set.*PROGRAM_TABLE[i].program = i + 1;
-    build_show_script();
+    if (path.empty()) {
+        build_show_script();
+        slots = built_in_slots();
+        return true;
+    }
+    sheet::Sheet sh;
+    sheet::Script script;
+    std::string text;
+    if (!tool::read_file(path, text, error)) {
+        error = std::string(tool::name()) + ": " + error;
+        return false;
+    }
+    tool::note_input(path);
+    if (!sheet::parse(path, text, sh, error) || !sheet::resolve(sh, script, error)) return false;
+    script_clear();
+    time_offset_ms = 0;
+    script_run(script.cues.data(), (int32_t)script.cues.size());
+    show_ms = script.length_ms;
+    slots.clear();
+    for (const sheet::Slot& slot : script.slots) slots.push_back({slot.label, slot.start_ms, slot.end_ms});
+    return true;
 }
 
 // Evaluates from the start values, so that any time can be asked in any order.
@@ -35,20 +63,20 @@ const char* scene_label(const ShowParams& p) {
     return n >= 1 && n <= PROGRAM_COUNT ? PROGRAM_LABELS[n - 1] : "none";
 }
 
-// The parameters the script drives, in output order: name, first float and component count.
+// The parameters in output order: those cues drive, then the camera's constant up vector.
 struct Field {
     const char* name;
     size_t offset;  // floats from the start of ShowParams
     int n;
 };
 
-#define FIELD(f, n) {#f, offsetof(ShowParams, f) / sizeof(float), n}
-const Field FIELDS[] = {
-    FIELD(gamma, 1),     FIELD(flashColor, 4), FIELD(logoColor, 4), FIELD(displayLogo, 1),
-    FIELD(logo_slot, 1), FIELD(useEffect, 1),  FIELD(skip_render, 1), FIELD(campos, 3),
-    FIELD(camtar, 3),    FIELD(camup, 3),
-};
-#undef FIELD
+std::vector<Field> fields() {
+    std::vector<Field> all;
+    for (const ShowParamInfo& p : SHOW_PARAMS) all.push_back({p.name, p.offset, p.components});
+    all.push_back({"camup", offsetof(ShowParams, camup) / sizeof(float), 3});
+    return all;
+}
+const std::vector<Field> FIELDS = fields();
 
 const float* field(const ShowParams& p, const Field& f) { return reinterpret_cast<const float*>(&p) + f.offset; }
 
@@ -74,7 +102,7 @@ int cmd_csv(double step) {
     }
     std::printf("\n");
     int32_t step_ms = (int32_t)std::lround(step * 1000.0);
-    for (int32_t ms = 0; ms <= SHOW_LENGTH_MS; ms += step_ms) {
+    for (int32_t ms = 0; ms <= show_ms; ms += step_ms) {
         const ShowParams& p = params_at(ms);
         std::printf("%.3f,%s", ms / 1000.0, scene_label(p));
         for (const Field& f : FIELDS)
@@ -89,7 +117,7 @@ struct Plot {
     cairo_t* cr;
     double left, right, width;
 
-    double x(double ms) const { return left + ms / SHOW_LENGTH_MS * width; }
+    double x(double ms) const { return left + ms / show_ms * width; }
 };
 
 struct Curve {
@@ -130,7 +158,7 @@ void panel(const Plot& pl, double top, double height, const char* title, double 
         legend_x += ext.x_advance + 10;
         cairo_set_line_width(cr, 2);
         for (int px = 0; px <= (int)pl.width; ++px) {
-            const ShowParams& p = params_at((int32_t)std::lround(px / pl.width * SHOW_LENGTH_MS));
+            const ShowParams& p = params_at((int32_t)std::lround(px / pl.width * show_ms));
             double v = (c.value(p) - lo) / (hi - lo);
             double y = top + height - v * height;
             if (px == 0) cairo_move_to(cr, pl.left + px, y);
@@ -152,18 +180,14 @@ int cmd_plot(const std::string& out, int w, int h) {
     double area = h - band - bottom_axis - 5 * gap;
     double top = gap;
 
-    // Scene bands: one box per stretch of one program, labelled.
+    // Scene bands: one box per scene slot, labelled.
     std::vector<std::pair<int32_t, std::string>> changes;
-    for (int px = 0; px <= (int)pl.width; ++px) {
-        int32_t ms = (int32_t)std::lround(px / pl.width * SHOW_LENGTH_MS);
-        std::string label = scene_label(params_at(ms));
-        if (changes.empty() || changes.back().second != label) changes.emplace_back(ms, label);
-    }
+    for (const SlotSpan& slot : slots) changes.emplace_back(slot.start_ms, slot.label);
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
     text(cr, 8, top + 26, "scene", 14);
     for (size_t i = 0; i < changes.size(); ++i) {
         double x0 = pl.x(changes[i].first);
-        double x1 = i + 1 < changes.size() ? pl.x(changes[i + 1].first) : pl.x(SHOW_LENGTH_MS);
+        double x1 = i + 1 < changes.size() ? pl.x(changes[i + 1].first) : pl.x(show_ms);
         double shade = i % 2 ? 0.80 : 0.88;
         cairo_set_source_rgb(cr, shade, shade * 0.95, 1.0);
         cairo_rectangle(cr, x0, top, x1 - x0, band);
@@ -210,7 +234,7 @@ int cmd_plot(const std::string& out, int w, int h) {
 
     // The time axis.
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-    for (int s = 0; s <= SHOW_LENGTH_MS / 1000; s += 20) {
+    for (int s = 0; s <= show_ms / 1000; s += 20) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "%d:%02d", s / 60, s % 60);
         text(cr, pl.x(s * 1000.0) - 12, top + 20, buf, 11);
@@ -236,13 +260,17 @@ int cmd_plot(const std::string& out, int w, int h) {
 
 int main(int argc, char** argv) {
     tool::init("oruvane-timeline");
-    CLI::App app{"The show's timeline: parameters at a time, as CSV, or as a picture."};
+    CLI::App app{"The show's timeline: parameters at a time, as CSV, or as a picture; of the compiled-in show, or\n"
+                 "of a cue sheet (--script show/show.cues) before it is built."};
     app.name("oruvane-timeline");
     app.require_subcommand(1);
+    app.fallthrough();
     double at_seconds = 0, step = 1;
-    std::string out = "timeline.png";
+    std::string out = "timeline.png", script;
     int width = 1600, height = 900;
-    const double show_seconds = SHOW_LENGTH_MS / 1000.0;
+    // Times are checked against the show's length once the script is read.
+    const double show_seconds = 1e6;
+    app.add_option("--script", script, "read this cue sheet instead of the compiled-in script");
 
     CLI::App* at = app.add_subcommand("at", "print every show parameter at a time");
     at->add_option("SEC", at_seconds, "show time in seconds")->required()->check(tool::finite(0.0, show_seconds, "s"));
@@ -254,12 +282,22 @@ int main(int argc, char** argv) {
     plot->add_option("--height", height, "picture height in pixels")->check(CLI::Range(300, 10000))->capture_default_str();
     int status = tool::parse(app, argc, argv);
     if (status >= 0) return status;
+    std::string why;
+    if (!build_script(script, why)) return tool::error_in_file(why);
+    const std::string length = sheet::when_text(sheet::When{"", show_ms}) + " s";
+    if (*at && at_seconds * 1000 > show_ms) {
+        tool::error("SEC: '" + sheet::value_text((float)at_seconds) + "' is outside the show (0 to " + length + ")");
+        return 2;
+    }
+    if (*csv && step * 1000 > show_ms) {
+        tool::error("--step: '" + sheet::value_text((float)step) + "' is longer than the show (" + length + ")");
+        return 2;
+    }
     if (*plot) {
-        std::string why = tool::check_output(out);
+        why = tool::check_output(out);
         if (!why.empty()) return tool::error(why);
     }
 
-    build_script();
     if (*at) return tool::finish(cmd_at(at_seconds));
     if (*csv) return tool::finish(cmd_csv(step));
     return tool::finish(cmd_plot(out, width, height));
