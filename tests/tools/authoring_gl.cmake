@@ -9,5 +9,6 @@ add_dependencies(check_tool_tests oruvane-check show_assets)
 oruvane_test(preview_tool_tests LABEL e2e TIMEOUT 180
   SOURCES preview_tool_test.cpp
   LIBS oruvane_core PkgConfig::STB)
-target_compile_definitions(preview_tool_tests PRIVATE PREVIEW_PATH="$<TARGET_FILE:oruvane-preview>")
-add_dependencies(preview_tool_tests oruvane-preview)
+target_compile_definitions(preview_tool_tests PRIVATE PREVIEW_PATH="$<TARGET_FILE:oruvane-preview>"
+  SHOW_SOURCE_DIR="${CMAKE_SOURCE_DIR}/show" SHOW_BUILD_DIR="${CMAKE_BINARY_DIR}/show")
+add_dependencies(preview_tool_tests oruvane-preview show_assets)

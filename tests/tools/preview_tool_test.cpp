@@ -142,6 +142,34 @@ TEST_F(PreviewTool, LoopWrapsBackToTheRangeStart) {
     EXPECT_EQ(wait_exit(pid, 15), 0) << err();
 }
 
+// The bundled show's own sources, as the README tells a maker to rehearse them: every program
+// rebuilds from its source exactly as the build compiles it, and a mistake is reported on the line
+// of the source file it is on.
+TEST_F(PreviewTool, TheBundledShowsSourcesRebuildAndAMistakeIsReportedOnItsOwnLine) {
+    std::filesystem::remove_all("src");
+    std::filesystem::copy(SHOW_SOURCE_DIR, "src");
+    start({"--dir", SHOW_BUILD_DIR, "--src", "src", "--at", "97", "--no-music"});
+    ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 97.000 s", 60)) << err();
+    for (const char* label : {"pt01", "pt02", "pt03", "pt04", "pt05", "pt06", "pt07", "pt08", "pt09", "post"}) {
+        for (const char* stage : {".vsh", ".fsh"}) {
+            std::string name = std::string("src/") + label + stage;
+            write_file(name, read_file(name));
+        }
+    }
+    for (const char* label : {"pt01", "pt02", "pt03", "pt04", "pt05", "pt06", "pt07", "pt08", "pt09", "post"})
+        EXPECT_TRUE(wait_text(&PreviewTool::out, std::string("reloaded ") + label + ":", 90)) << label << "\n" << out() << err();
+    EXPECT_EQ(err().find("does not compile"), std::string::npos) << err();
+    // A mistake on line 40 of pt06's fragment source.
+    std::string text = read_file("src/pt06.fsh");
+    size_t at = 0;
+    for (int line = 1; line < 40; ++line) at = text.find('\n', at) + 1;
+    text.insert(at, "float broken = ;\n");
+    write_file("src/pt06.fsh", text);
+    EXPECT_TRUE(wait_text(&PreviewTool::err, (dir.path / "src/pt06.fsh:40:").string(), 60)) << err();
+    x_run(display(), "xdotool key Escape");
+    EXPECT_EQ(wait_exit(pid, 60), 0) << err();
+}
+
 TEST_F(PreviewTool, APipeAmongTheSourcesIsRefusedWithoutFreezingAndSignalsEndIt) {
     start({"--at", "100", "--src", "src", "--no-music"});
     EXPECT_TRUE(wait_colour({77, 128, 179}, 10)) << err();

@@ -316,6 +316,8 @@ int run(const Options& o) {
     int32_t start = o.loop.empty() ? (int32_t)std::lround(o.at * 1000) : pv.range_start;
     if (!o.no_music) pv.music = preview_music_start(start) != 0;
     seek(start);
+    std::printf("playing from %.3f s, watching %s\n", start / 1000.0, watched.c_str());
+    std::fflush(stdout);
 
     bool done = false;
     double first_frame = now_seconds();
