@@ -11,3 +11,8 @@ target_link_libraries(scene_bench PRIVATE oruvane_runner PkgConfig::STB)
 add_executable(capture_bench capture_bench.cpp)
 target_link_libraries(capture_bench PRIVATE oruvane_capture oruvane_load oruvane_audio oruvane_headless PkgConfig::STB)
 target_include_directories(capture_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+
+# Seek latency of the preview's music against the capture's exact seek. seek_bench [MUSIC_FILE]
+add_executable(seek_bench seek_bench.cpp)
+target_link_libraries(seek_bench PRIVATE oruvane_platform PkgConfig::SNDFILE)
+target_include_directories(seek_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)

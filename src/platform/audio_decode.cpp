@@ -239,6 +239,31 @@ int decoder_seek(AudioDecoder* d, int64_t frame) {
     return 0;
 }
 
+int decoder_seek_near(AudioDecoder* d, int64_t frame) {
+    if (d->kind != AUDIO_DECODER_MODULE) return decoder_seek(d, frame);
+    if (frame < 0) frame = 0;
+    double seconds = (double)frame / AUDIO_RATE;
+    // A looping song is found again within its one pass, as playing on through the loop would.
+    double song = openmpt_module_get_duration_seconds(d->module);
+    if (openmpt_module_get_repeat_count(d->module) != 0 && song > 0) seconds = fmod(seconds, song);
+    d->at_end = 0;
+    // libopenmpt lands on the next row at or after the time asked: ask earlier and earlier until
+    // the row is at or before it.
+    double row = seconds;
+    for (double back = 0.25;; back *= 2) {
+        double ask = seconds - back < 0 ? 0 : seconds - back;
+        row = openmpt_module_set_position_seconds(d->module, ask);
+        if (row <= seconds || ask == 0) break;
+    }
+    int64_t left = (int64_t)llround((seconds - row) * AUDIO_RATE);
+    if (row > seconds || left < 0) return decoder_seek(d, frame);
+    while (left > 0 && !d->at_end) {
+        int n = left < AUDIO_MODULE_FRAMES ? (int)left : AUDIO_MODULE_FRAMES;
+        left -= module_mix(*d, nullptr, n);
+    }
+    return 1;
+}
+
 int decoder_mix(AudioDecoder* d, float* mix, int frames) {
     if (d->at_end || frames <= 0) return 0;
     if (d->kind == AUDIO_DECODER_STREAM) return stream_mix(*d, mix, frames);

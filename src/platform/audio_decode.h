@@ -68,6 +68,11 @@ void decoder_close(AudioDecoder* d);
 // start): exact for streams at AUDIO_RATE, and for modules, which render from their start and
 // drop. Past the end the decoder is at its end. Returns 1, or 0 when `d` holds nothing.
 int decoder_seek(AudioDecoder* d, int64_t frame);
+// Positions `d` near output frame `frame` quickly: streams exactly as decoder_seek does; modules at
+// the row that holds it, then rendered on to it, which lands within a few milliseconds of where
+// rendering from the start would (effects running across rows may differ). Returns 1, or 0 when
+// `d` holds nothing.
+int decoder_seek_near(AudioDecoder* d, int64_t frame);
 // Adds the next `frames` stereo frames to mix[2 * frames] (mono on both sides, channels past two
 // dropped). Returns the frames added: fewer than asked once the sound has ended.
 int decoder_mix(AudioDecoder* d, float* mix, int frames);

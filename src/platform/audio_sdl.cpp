@@ -15,11 +15,26 @@ enum {
     WAVE_START_TIMEOUT_MS = 2000,
 };
 
+enum { AUDIO_PATH_SIZE = 1024 };
+
+// What a channel was loaded from, so that a seek can open the same sound again beside it.
+struct AudioOrigin {
+    int32_t from_memory;
+    const char* memory;            // from_memory: the caller's block
+    char path[AUDIO_PATH_SIZE];    // else the file
+    uint64_t offset, length;
+    uint32_t flags;
+};
+
 struct AudioChannel {
     int32_t playing;
     int32_t ended;                 // set when the sound ran out, and before the first play or seek
-    AudioDecoder decoder;          // kind AUDIO_DECODER_NONE: the channel is free
+    AudioDecoder decoders[2];      // the one playing, and the one a seek prepares without the lock
+    int32_t active;                // index of the playing one; its kind AUDIO_DECODER_NONE: the channel is free
+    AudioOrigin origin;
 };
+
+static AudioDecoder& playing_decoder(AudioChannel& c) { return c.decoders[c.active]; }
 
 struct WaveOut {
     const unsigned char* data;     // 16-bit stereo frames, little-endian
@@ -64,7 +79,7 @@ static void audio_callback(void*, Uint8* stream, int len) {
         for (int k = 0; k < AUDIO_CHANNELS; ++k) {
             AudioChannel& c = audio.channel[k];
             if (!c.playing) continue;
-            if (decoder_mix(&c.decoder, mix_buffer, n) < n) {
+            if (decoder_mix(&playing_decoder(c), mix_buffer, n) < n) {
                 c.playing = 0;
                 c.ended = 1;
             }
@@ -115,13 +130,30 @@ static int device_open(int device) {
 
 static int channel_from_handle(uint32_t handle) {
     if (handle == 0 || handle > AUDIO_CHANNELS) return -1;
-    return audio.channel[handle - 1].decoder.kind == AUDIO_DECODER_NONE ? -1 : (int)handle - 1;
+    return playing_decoder(audio.channel[handle - 1]).kind == AUDIO_DECODER_NONE ? -1 : (int)handle - 1;
 }
 
 static int channel_free() {
     for (int k = 0; k < AUDIO_CHANNELS; ++k)
-        if (audio.channel[k].decoder.kind == AUDIO_DECODER_NONE) return k;
+        if (playing_decoder(audio.channel[k]).kind == AUDIO_DECODER_NONE) return k;
     return -1;
+}
+
+static int origin_keep(AudioOrigin& o, int from_memory, const char* file, uint64_t offset, uint64_t length, uint32_t flags) {
+    o = AudioOrigin{};
+    if (!file) return 0;
+    o.from_memory = from_memory;
+    if (from_memory) {
+        o.memory = file;
+    } else {
+        size_t n = strlen(file);
+        if (n >= AUDIO_PATH_SIZE) return 0;
+        memcpy(o.path, file, n + 1);
+    }
+    o.offset = offset;
+    o.length = length;
+    o.flags = flags;
+    return 1;
 }
 
 // ---- public ----------------------------------------------------------------------------------
@@ -140,7 +172,8 @@ uint32_t audio_stream_create_file(int from_memory, const char* file, uint64_t of
     // A free channel is never looked at by the callback, so it is filled without the lock.
     AudioChannel& c = audio.channel[index];
     c = AudioChannel{};
-    if (!decoder_open_stream(&c.decoder, from_memory, file, offset, length)) return 0;
+    if (!origin_keep(c.origin, from_memory, file, offset, length, 0)) return 0;
+    if (!decoder_open_stream(&playing_decoder(c), from_memory, file, offset, length)) return 0;
     c.ended = 1;
     return (uint32_t)index + 1;
 }
@@ -151,7 +184,8 @@ uint32_t audio_music_load(int from_memory, const char* file, uint64_t offset, ui
     if (index < 0) return 0;
     AudioChannel& c = audio.channel[index];
     c = AudioChannel{};
-    if (!decoder_open_module(&c.decoder, from_memory, file, offset, length, flags)) return 0;
+    if (!origin_keep(c.origin, from_memory, file, offset, length, flags)) return 0;
+    if (!decoder_open_module(&playing_decoder(c), from_memory, file, offset, length, flags)) return 0;
     c.ended = 1;
     return (uint32_t)index + 1;
 }
@@ -162,7 +196,7 @@ int audio_channel_play(uint32_t handle, int restart) {
     AudioChannel& c = audio.channel[index];
     SDL_LockAudioDevice(audio.device);
     if (restart || c.ended) {
-        decoder_seek(&c.decoder, 0);
+        decoder_seek(&playing_decoder(c), 0);
         c.ended = 0;
     }
     c.playing = 1;
@@ -175,11 +209,21 @@ int audio_channel_seek(uint32_t handle, uint32_t ms) {
     if (index < 0 || !audio.device) return 0;
     AudioChannel& c = audio.channel[index];
     int64_t frame = ((int64_t)ms * AUDIO_RATE + 500) / 1000;
+    // The sound is opened again beside the playing one and moved there without the lock, so the
+    // output goes on meanwhile; then the two change places in a moment under the lock.
+    AudioDecoder& spare = c.decoders[1 - c.active];
+    const AudioOrigin& o = c.origin;
+    const char* file = o.from_memory ? o.memory : o.path;
+    int opened = playing_decoder(c).kind == AUDIO_DECODER_STREAM ? decoder_open_stream(&spare, o.from_memory, file, o.offset, o.length)
+                                                                 : decoder_open_module(&spare, o.from_memory, file, o.offset, o.length, o.flags);
+    if (!opened) return 0;
+    decoder_seek_near(&spare, frame);
     SDL_LockAudioDevice(audio.device);
-    decoder_seek(&c.decoder, frame);
-    c.ended = c.decoder.at_end;
+    c.active = 1 - c.active;
+    c.ended = spare.at_end;
     if (c.ended) c.playing = 0;
     SDL_UnlockAudioDevice(audio.device);
+    decoder_close(&c.decoders[1 - c.active]);
     return 1;
 }
 
