@@ -9,27 +9,47 @@ enum PlatEventKind {
     PLAT_EVENT_OTHER = 0,
     PLAT_EVENT_QUIT,      // a quit request posted by plat_post_quit: ends the frame loop
     PLAT_EVENT_CLOSE,     // the window (or the session) asks the show to close
-    PLAT_EVENT_KEY_DOWN,  // `key` holds the key code
+    PLAT_EVENT_KEY_DOWN,  // `key` holds the key code, `shift`, `ctrl` and `alt` the modifiers
     PLAT_EVENT_SIZE,      // the drawable's new size in `width` and `height`
     PLAT_EVENT_MOUSE,     // the pointer moved or a button changed: `x`, `y` and `buttons`
+    PLAT_EVENT_KEY_UP,    // as PLAT_EVENT_KEY_DOWN, for a key let go
+    PLAT_EVENT_TEXT,      // typed text in `text` (UTF-8), for fields being edited
+    PLAT_EVENT_WHEEL,     // the wheel turned: `wheel_x` and `wheel_y` notches (up and right positive)
 };
+// Key codes: printable keys are their ASCII code (lower case letters), and these.
 enum {
+    PLAT_KEY_BACKSPACE = 8,
     PLAT_KEY_TAB = 9,
+    PLAT_KEY_RETURN = 13,
     PLAT_KEY_ESCAPE = 27,
     PLAT_KEY_SPACE = 32,
+    PLAT_KEY_DELETE = 127,
     PLAT_KEY_LEFT = 0x101,
     PLAT_KEY_RIGHT = 0x102,
     PLAT_KEY_HOME = 0x103,
+    PLAT_KEY_UP = 0x104,
+    PLAT_KEY_DOWN = 0x105,
+    PLAT_KEY_END = 0x106,
+    PLAT_KEY_PAGE_UP = 0x107,
+    PLAT_KEY_PAGE_DOWN = 0x108,
+    PLAT_KEY_INSERT = 0x109,
+    PLAT_KEY_LIMIT = 0x200,  // every key code is below this
 };
+
+enum { PLAT_TEXT_SIZE = 32 };
 
 struct PlatEvent {
     int kind;
     int key;
     int width;
     int height;
-    int shift;    // PLAT_EVENT_KEY_DOWN: nonzero while a shift key is held
+    int shift;    // key events: nonzero while a shift key is held
     int x, y;     // PLAT_EVENT_MOUSE: pointer position in window pixels from the top left
     int buttons;  // PLAT_EVENT_MOUSE: bit 0 left, bit 1 right, bit 2 middle, set while held
+    int ctrl;     // key events: nonzero while a control key is held
+    int alt;      // key events: nonzero while an alt key is held
+    float wheel_x, wheel_y;       // PLAT_EVENT_WHEEL
+    char text[PLAT_TEXT_SIZE];    // PLAT_EVENT_TEXT, zero-terminated
 };
 
 // Handle of the running executable (never null).

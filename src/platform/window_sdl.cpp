@@ -178,12 +178,13 @@ void present_and_yield() {
 
 int plat_poll_event(PlatEvent* ev) {
     if (os_close_requested()) {
-        *ev = PlatEvent{PLAT_EVENT_CLOSE, 0, 0, 0, 0, 0, 0, 0};
+        *ev = PlatEvent{};
+        ev->kind = PLAT_EVENT_CLOSE;
         return 1;
     }
     SDL_Event e;
     if (!plat.video_up || !SDL_PollEvent(&e)) return 0;
-    *ev = PlatEvent{PLAT_EVENT_OTHER, 0, 0, 0, 0, 0, 0, 0};
+    *ev = PlatEvent{};
     if (os_event_window_gone(e)) {
         ev->kind = PLAT_EVENT_CLOSE;
     } else if (plat.quit_event && e.type == plat.quit_event) {
@@ -201,15 +202,36 @@ int plat_poll_event(PlatEvent* ev) {
             ev->width = e.window.data1;
             ev->height = e.window.data2;
         }
-    } else if (e.type == SDL_KEYDOWN) {
-        ev->kind = PLAT_EVENT_KEY_DOWN;
+    } else if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) {
+        ev->kind = e.type == SDL_KEYDOWN ? PLAT_EVENT_KEY_DOWN : PLAT_EVENT_KEY_UP;
         SDL_Keycode k = e.key.keysym.sym;
-        ev->key = k == SDLK_ESCAPE ? PLAT_KEY_ESCAPE
-                  : k == SDLK_LEFT ? PLAT_KEY_LEFT
-                  : k == SDLK_RIGHT ? PLAT_KEY_RIGHT
-                  : k == SDLK_HOME ? PLAT_KEY_HOME
-                                   : (int)k;
+        ev->key = k == SDLK_ESCAPE      ? PLAT_KEY_ESCAPE
+                  : k == SDLK_LEFT      ? PLAT_KEY_LEFT
+                  : k == SDLK_RIGHT     ? PLAT_KEY_RIGHT
+                  : k == SDLK_HOME      ? PLAT_KEY_HOME
+                  : k == SDLK_UP        ? PLAT_KEY_UP
+                  : k == SDLK_DOWN      ? PLAT_KEY_DOWN
+                  : k == SDLK_END       ? PLAT_KEY_END
+                  : k == SDLK_PAGEUP    ? PLAT_KEY_PAGE_UP
+                  : k == SDLK_PAGEDOWN  ? PLAT_KEY_PAGE_DOWN
+                  : k == SDLK_INSERT    ? PLAT_KEY_INSERT
+                  : k == SDLK_KP_ENTER  ? PLAT_KEY_RETURN
+                  : k < PLAT_KEY_LIMIT  ? (int)k
+                                        : 0;
         ev->shift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+        ev->ctrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
+        ev->alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+    } else if (e.type == SDL_TEXTINPUT) {
+        ev->kind = PLAT_EVENT_TEXT;
+        SDL_strlcpy(ev->text, e.text.text, sizeof ev->text);
+    } else if (e.type == SDL_MOUSEWHEEL) {
+        ev->kind = PLAT_EVENT_WHEEL;
+        ev->wheel_x = e.wheel.preciseX;
+        ev->wheel_y = e.wheel.preciseY;
+        if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) {
+            ev->wheel_x = -ev->wheel_x;
+            ev->wheel_y = -ev->wheel_y;
+        }
     } else if (e.type == SDL_MOUSEMOTION || e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) {
         // Each event's own position and buttons, not the state by the time it is read.
         ev->kind = PLAT_EVENT_MOUSE;

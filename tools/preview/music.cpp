@@ -1,13 +1,23 @@
 // The preview's music on the platform sound layer: the show's own music channel, moved to the
-// preview's show time and held while the preview is paused.
+// preview's show time and held while the preview is paused; and its waveform, decoded beside.
 #include "music.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "audio/music.h"
 #include "platform/audio.h"
+#include "platform/audio_decode.h"
 
 namespace {
 uint32_t channel;
 int held;  // paused with the picture
+
+const int PEAKS_PER_SECOND = 100;
+std::thread worker;
+std::atomic<bool> done{false}, stop{false}, taken{false};
+std::vector<float> peaks;
 }  // namespace
 
 int preview_music_start(int32_t ms) {
@@ -28,4 +38,38 @@ void preview_music_seek(int32_t ms) {
     audio_channel_seek(channel, ms < 0 ? 0 : (uint32_t)ms);
     // A seek back from past the end of a stream plays again, unless the preview is paused.
     if (!held) audio_channel_play(channel, 0);
+}
+
+void preview_music_waveform_start(int32_t length_ms) {
+    worker = std::thread([length_ms] {
+        static AudioDecoder d;
+        if (!music_decoder_open(&d)) return;
+        const int per = AUDIO_RATE / PEAKS_PER_SECOND;
+        std::vector<float> mix(2 * (size_t)per), out;
+        for (int64_t at = 0; at < (int64_t)length_ms * AUDIO_RATE / 1000 && !stop; at += per) {
+            std::fill(mix.begin(), mix.end(), 0.0f);
+            int got = decoder_mix(&d, mix.data(), per);
+            float lo = 0, hi = 0;
+            for (int i = 0; i < 2 * got; ++i) lo = std::min(lo, mix[i]), hi = std::max(hi, mix[i]);
+            out.push_back(lo);
+            out.push_back(hi);
+            if (got < per) break;
+        }
+        decoder_close(&d);
+        peaks = std::move(out);
+        done = true;
+    });
+}
+
+bool preview_music_waveform_take(std::vector<float>& out, int& per_second) {
+    if (!done || taken) return false;
+    taken = true;
+    out = std::move(peaks);
+    per_second = PEAKS_PER_SECOND;
+    return true;
+}
+
+void preview_music_waveform_stop() {
+    stop = true;
+    if (worker.joinable()) worker.join();
 }

@@ -1,10 +1,13 @@
 // The preview's overlay (Dear ImGui over the same GL context): the show time with a scrubber over
-// the whole show and its scene bands, the current parameter values and the frame time.
+// the whole show and its scene bands, the current parameter values and the frame time, and below
+// the picture the sync editor's track view.
 #pragma once
 #include <stdint.h>
 
 #include <string>
 #include <vector>
+
+#include "track_view.h"
 
 struct PlatEvent;
 
@@ -13,12 +16,24 @@ struct SceneBand {
     std::string label;
 };
 
-// Sets the overlay up on the current context, with the scene bands the scrubber shows.
-void overlay_init(const std::vector<SceneBand>& bands);
-// Takes the pointer's position and buttons from a mouse event; other events are ignored.
+struct OverlayFrame {
+    int w, h;             // the window's drawable
+    int32_t show_ms;
+    bool paused;
+    double frame_ms;      // the last frame's time
+    const char* scene;    // the scene program's label
+    float editor_h;       // the track view's height along the bottom
+};
+
+// Sets the overlay up on the current context, for a show of `length_ms`.
+void overlay_init(int32_t length_ms);
+// The scene bands the scrubber shows.
+void overlay_set_bands(const std::vector<SceneBand>& bands);
+// Hands an input event to the overlay: pointer, wheel, keys and typed text.
 void overlay_event(const PlatEvent& ev);
-// Draws the overlay over the window's w x h drawable for the frame at show time `show_ms`, after
-// `frame_ms` for the last frame. Returns the show time the scrubber was moved to, or -1.
-int32_t overlay_draw(int w, int h, int32_t show_ms, bool paused, double frame_ms, const char* scene);
+// Whether a field being edited has the keyboard (space, arrows and Escape are then its own).
+bool overlay_wants_keyboard();
+// Draws the overlay over the window for one frame; what the track view asks comes back.
+TrackViewOut overlay_draw(const OverlayFrame& f);
 // Releases what overlay_init made; harmless when it was not set up.
 void overlay_shutdown();

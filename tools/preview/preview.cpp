@@ -29,6 +29,7 @@
 #include "load/textures.h"
 #include "music.h"
 #include "overlay.h"
+#include "sheet_edit.h"
 #include "platform/file_watch.h"
 #include "platform/platform.h"
 #include "platform/tool_gl.h"
@@ -42,6 +43,7 @@ namespace {
 struct Options {
     std::string dir = ".";
     std::string src;
+    std::string script;
     double at = 0;
     std::vector<double> loop;
     bool fullscreen = false;
@@ -87,6 +89,12 @@ struct Preview {
     std::vector<Reload> reloaded;
     bool overlay = false;
     double frame_ms = 0;
+    // The sheet the editor works on, when there is one.
+    edit::Editor editor;
+    bool editing = false;
+    double disk_checked = 0;
+    std::vector<SlotSpan> slots;  // the scene slots the shaders are compiled with
+    std::string src;              // the sources folder, or ""
 } pv;
 
 // The 1920x1080 framebuffer the post pass draws into.
@@ -130,7 +138,7 @@ bool read_source(const std::string& path, std::string& out) {
         std::fprintf(stderr, "%s\n", why.c_str());
         return false;
     }
-    out = slot_lines(path, out, built_in_slots());
+    out = slot_lines(path, out, pv.slots);
     return true;
 }
 
@@ -226,10 +234,16 @@ void report_programs() {
     }
 }
 
+// Quitting asks first while the sheet has unsaved edits: the question shows in the overlay.
+void request_quit() {
+    if (track_view_request_quit()) plat_post_quit();
+    else pv.overlay = true;
+}
+
 void handle_key(const PlatEvent& ev) {
     int32_t step = ev.shift ? 10000 : 1000;
     switch (ev.key) {
-    case PLAT_KEY_ESCAPE: plat_post_quit(); break;
+    case PLAT_KEY_ESCAPE: request_quit(); break;
     case PLAT_KEY_SPACE: set_paused(!pv.paused); break;
     case PLAT_KEY_LEFT: seek(pv.show_ms - step); break;
     case PLAT_KEY_RIGHT: seek(pv.show_ms + step); break;
@@ -246,40 +260,71 @@ const char* scene_label() {
     return "none";
 }
 
-// The stretches of each scene program, read off the script once before the first frame (the
-// timeline then starts over from the show's start values at the first seek).
-std::vector<SceneBand> scene_bands() {
+// The scrubber's scene bands: the slot table of the sheet being edited, or the compiled-in one.
+void update_bands() {
     std::vector<SceneBand> bands;
-    for (int32_t ms = 0; ms <= SHOW_LENGTH_MS; ms += 100) {
-        tracks_evaluate(ms);
-        std::string label = scene_label();
-        if (bands.empty() || bands.back().label != label) bands.push_back(SceneBand{ms, ms, label});
-        bands.back().end = ms;
-    }
-    return bands;
+    for (const SlotSpan& s : pv.slots) bands.push_back(SceneBand{s.start_ms, s.end_ms, s.label});
+    overlay_set_bands(bands);
 }
 
-// The frame: the show's frame at 1920x1080 into the preview's framebuffer, scaled into the window.
+// The edited sheet into the track table, as of the next frame. A program whose scene slot moved is
+// compiled again with its new slot lines when its sources are at hand.
+void apply_edits() {
+    edit::apply(pv.editor);
+    show_params = show_params_initial;
+    std::vector<SlotSpan> slots;
+    for (const sheet::Slot& s : pv.editor.script.slots) slots.push_back({s.label, s.start_ms, s.end_ms});
+    std::vector<std::string> moved;
+    for (const SlotSpan& s : slots) {
+        bool same = false;
+        for (const SlotSpan& o : pv.slots) same = same || (o.label == s.label && o.start_ms == s.start_ms && o.end_ms == s.end_ms);
+        if (!same) moved.push_back(s.label);
+    }
+    for (const SlotSpan& o : pv.slots) {
+        bool kept = false;
+        for (const SlotSpan& s : slots) kept = kept || s.label == o.label;
+        if (!kept) moved.push_back(o.label);
+    }
+    pv.slots = slots;
+    pv.range_end = std::min(pv.range_end, pv.editor.script.length_ms);
+    update_bands();
+    if (pv.src.empty()) return;
+    for (const std::string& label : moved) {
+        for (int i = 0; i < PROGRAM_COUNT; ++i) {
+            if (label != PROGRAM_TABLE[i].label) continue;
+            std::string names[2] = {pv.src + "/" + label + ".vsh", pv.src + "/" + label + ".fsh"};
+            std::string vs, fs;
+            if (read_source(names[0], vs) && read_source(names[1], fs)) rebuild(i, vs, fs, names, now_seconds());
+        }
+    }
+}
+
+// The frame: the show's frame at 1920x1080 into the preview's framebuffer, scaled into the window
+// (above the track view while the overlay shows).
 void draw() {
     glViewport(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT);
     render_frame(pv.show_ms);
     int w = 0, h = 0;
     plat_drawable_size(pv.window, &w, &h);
+    float editor_h = !pv.overlay ? 0 : pv.editing ? std::max(320.0f, h * 0.42f) : 60.0f;
+    int ph = std::max(1, h - (int)editor_h);
     gl.bind_framebuffer(GL_READ_FRAMEBUFFER, post_framebuffer);
     gl.bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
     // Letterboxed: the picture keeps its shape in a window of any size.
-    double scale = std::min((double)w / SCREEN_WIDTH, (double)h / SCREEN_HEIGHT);
+    double scale = std::min((double)w / SCREEN_WIDTH, (double)ph / SCREEN_HEIGHT);
     int bw = (int)(SCREEN_WIDTH * scale), bh = (int)(SCREEN_HEIGHT * scale);
-    int x0 = (w - bw) / 2, y0 = (h - bh) / 2;
+    int x0 = (w - bw) / 2, y0 = (h - (int)editor_h - bh) / 2 + (int)editor_h;
     glViewport(0, 0, w, h);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     gl.blit_framebuffer(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, x0, y0, x0 + bw, y0 + bh, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     gl.bind_framebuffer(GL_FRAMEBUFFER, 0);
-    int32_t scrubbed = -1;
-    if (pv.overlay) scrubbed = overlay_draw(w, h, pv.show_ms, pv.paused, pv.frame_ms, scene_label());
+    TrackViewOut out;
+    if (pv.overlay) out = overlay_draw(OverlayFrame{w, h, pv.show_ms, pv.paused, pv.frame_ms, scene_label(), editor_h});
     plat_swap(pv.window);
-    if (scrubbed >= 0) seek(scrubbed);
+    if (out.edited) apply_edits();
+    if (out.seek >= 0) seek(out.seek);
+    if (out.quit) plat_post_quit();
 }
 
 int run(const Options& o) {
@@ -302,7 +347,26 @@ int run(const Options& o) {
     }
     report_programs();
     make_framebuffers();
-    overlay_init(scene_bands());
+    pv.src = o.src;
+    pv.slots = built_in_slots();
+    int32_t length = SHOW_LENGTH_MS;
+    if (!o.script.empty()) {
+        std::string error;
+        if (!edit::open(pv.editor, o.script, error)) {
+            tool_gl_close();
+            return tool::error_in_file(error);
+        }
+        pv.editing = true;
+        length = pv.editor.script.length_ms;
+        // The sheet's script in place of the compiled-in one; programs whose slot differs from the
+        // scene files' are compiled again from their sources.
+        apply_edits();
+    }
+    overlay_init(length);
+    update_bands();
+    track_view_init(pv.editing ? &pv.editor : nullptr, length);
+    pv.range_end = length;
+    preview_music_waveform_start(length);
 
     std::string watched = o.src.empty() ? std::string(".") : o.src;
     if (!file_watch_start(watched.c_str()))
@@ -325,12 +389,28 @@ int run(const Options& o) {
     while (!done) {
         PlatEvent ev;
         while (plat_poll_event(&ev)) {
-            if (ev.kind == PLAT_EVENT_QUIT || ev.kind == PLAT_EVENT_CLOSE) done = true;
-            if (ev.kind == PLAT_EVENT_KEY_DOWN) handle_key(ev);
+            if (ev.kind == PLAT_EVENT_QUIT) done = true;
+            if (ev.kind == PLAT_EVENT_CLOSE) request_quit();
             overlay_event(ev);
+            // Space, the arrows and Escape belong to a field being edited while it has focus.
+            if (ev.kind != PLAT_EVENT_KEY_DOWN || (pv.overlay && overlay_wants_keyboard())) continue;
+            TrackViewOut out;
+            if (pv.editing && (ev.ctrl || ev.key == PLAT_KEY_DELETE) && track_view_key(ev.key, ev.ctrl, ev.shift, out)) {
+                if (out.edited) apply_edits();
+                continue;
+            }
+            handle_key(ev);
         }
         char name[FILE_WATCH_NAME_SIZE];
         while (file_watch_next(name)) on_file_changed(o, name);
+        std::vector<float> peaks;
+        int per_second = 0;
+        if (preview_music_waveform_take(peaks, per_second)) track_view_set_waveform(std::move(peaks), per_second);
+        // The sheet edited in another program is taken as shaders are (or marks a conflict).
+        if (pv.editing && now_seconds() - pv.disk_checked > 0.5) {
+            pv.disk_checked = now_seconds();
+            if (edit::check_disk(pv.editor) == 1) apply_edits();
+        }
 
         if (!pv.paused) {
             pv.show_ms = pv.range_start + (int32_t)(plat_ticks() - pv.clock_base);
@@ -356,6 +436,7 @@ int run(const Options& o) {
     }
     if (frames > 0) std::printf("%ld frames, %.1f ms each on average\n", frames, (now_seconds() - first_frame) * 1000 / frames);
     file_watch_stop();
+    preview_music_waveform_stop();
     overlay_shutdown();
     tool_gl_close();
     return 0;
@@ -374,6 +455,7 @@ int main(int argc, char** argv) {
     app.add_option("--dir", o.dir, "the show folder (scene files, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory)->capture_default_str();
     app.add_option("--src", o.src, "folder of the GLSL sources (pt01.vsh, pt01.fsh, ...) to watch; default: the scene files")
         ->check(CLI::ExistingDirectory);
+    app.add_option("--script", o.script, "the cue sheet to edit in the track view (Tab); default: show.cues in --src when it is there");
     app.add_option("--at", o.at, "show time to start at, in seconds")->check(tool::finite(0.0, show, "s"));
     app.add_option("--loop", o.loop, "play the range A..B seconds over and over")->expected(2)->check(tool::finite(0.0, show, "s"));
     auto* window = app.add_flag("--window", "in a window, scaled down to fit the screen (the default)");
@@ -387,5 +469,8 @@ int main(int argc, char** argv) {
     }
     // The source folder is named relative to where the preview was started.
     if (!o.src.empty()) o.src = std::filesystem::absolute(o.src).string();
+    std::error_code ec;
+    if (o.script.empty() && !o.src.empty() && std::filesystem::is_regular_file(o.src + "/show.cues", ec)) o.script = o.src + "/show.cues";
+    if (!o.script.empty()) o.script = std::filesystem::absolute(o.script).string();
     return tool::finish(run(o));
 }
