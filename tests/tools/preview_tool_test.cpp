@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <stb_image.h>
 #include <stb_image_write.h>
@@ -168,6 +169,96 @@ TEST_F(PreviewTool, TheBundledShowsSourcesRebuildAndAMistakeIsReportedOnItsOwnLi
     EXPECT_TRUE(wait_text(&PreviewTool::err, (dir.path / "src/pt06.fsh:40:").string(), 60)) << err();
     x_run(display(), "xdotool key Escape");
     EXPECT_EQ(wait_exit(pid, 60), 0) << err();
+}
+
+// The screen's pixels whose colour is within 4 of `rgb`, as (x, y) from the top left.
+std::vector<std::pair<int, int>> pixels_of(const std::string& shot, int r, int g, int b) {
+    std::vector<std::pair<int, int>> found;
+    int w = 0, h = 0, n = 0;
+    unsigned char* p = stbi_load(shot.c_str(), &w, &h, &n, 3);
+    for (int y = 0; p && y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* c = p + (size_t(y) * w + x) * 3;
+            if (std::abs(c[0] - r) <= 4 && std::abs(c[1] - g) <= 4 && std::abs(c[2] - b) <= 4) found.emplace_back(x, y);
+        }
+    stbi_image_free(p);
+    return found;
+}
+
+// The editor on a sheet of the maker's: a gamma key dragged from 100 s to about 7 s with the
+// pointer and saved, the sheet on disk says so, the timeline tool reads the new value there, and
+// a show built from that sheet plays it.
+TEST_F(PreviewTool, AKeyDraggedInTheEditorIsSavedAndAShowBuiltFromTheSheetPlaysIt) {
+    const std::string sheet = "length 240.000\nmark flash 1.000\nmark logo 200.000\nscene 0.000 pt01\n"
+                              "set 0.000 gamma 1\nset 100.000 gamma 0.5   # dragged\n";
+    write_file("show.cues", sheet);
+    write_scene_file(19, "#version 120\nuniform float gamma;\nvoid main(){ gl_FragColor = vec4(vec3(gamma), 1.0); }\n");
+    start({"--script", "show.cues", "--no-music"});
+    ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 0.000 s", 30)) << err();
+    x_run(display(), "xdotool mousemove 960 200 key Tab");
+    // The gamma row's keys are the only pixels of their colour: the key at 0 s, and the one at 100 s.
+    std::string shot = (dir.path / "editor.png").string();
+    std::vector<std::pair<int, int>> keys;
+    for (int tries = 0; tries < 50 && keys.empty(); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        x_run(display(), "import -window root " + shot);
+        keys = pixels_of(shot, 217, 26, 26);
+    }
+    ASSERT_FALSE(keys.empty()) << "no gamma keys on the screen";
+    int left = 1 << 30, right = 0, y = 0;
+    for (auto& k : keys) left = std::min(left, k.first), right = std::max(right, k.first);
+    long sum_x = 0, count = 0;
+    for (auto& k : keys)
+        if (k.first > right - 12) sum_x += k.first, y += k.second, ++count;
+    int key_x = (int)(sum_x / count), key_y = y / (int)count;
+    double px_per_s = (key_x - left) / 100.0;  // the first key is cut in half at 0 s by the view's edge
+    int to_x = left + (int)std::lround(7 * px_per_s);
+    std::string xy = std::to_string(key_x) + " " + std::to_string(key_y);
+    x_run(display(), "xdotool mousemove " + xy + " sleep 0.5 mousedown 1 sleep 0.3");
+    for (int step = 1; step <= 8; ++step)
+        x_run(display(), "xdotool mousemove " + std::to_string(key_x + (to_x - key_x) * step / 8) + " " + std::to_string(key_y) +
+                             " sleep 0.15");
+    x_run(display(), "xdotool sleep 0.3 mouseup 1 sleep 0.3 key ctrl+s");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (read_file("show.cues") == sheet && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::string saved = read_file("show.cues");
+    ASSERT_NE(saved, sheet) << err();
+    size_t at = saved.find("\nset ", saved.find("set 0.000 gamma 1"));
+    ASSERT_NE(at, std::string::npos) << saved;
+    double t = std::stod(saved.substr(at + 5));
+    EXPECT_NEAR(t, 7.0, 1.5) << saved;
+    EXPECT_NE(saved.find(" gamma 0.5   # dragged\n"), std::string::npos) << "the line keeps its comment: " << saved;
+    EXPECT_EQ(saved.substr(0, at + 1), sheet.substr(0, sheet.find("set 100"))) << "only the edited line is rewritten";
+    char when[32];
+    std::snprintf(when, sizeof when, "%.3f", t);
+    ASSERT_EQ(run_tool(TIMELINE_PATH, std::string("--script show.cues at ") + when), 0) << read_file("err.txt");
+    EXPECT_NE(read_file("out.txt").find("\ngamma 0.5\n"), std::string::npos) << read_file("out.txt");
+    std::snprintf(when, sizeof when, "%.3f", t - 0.5);
+    ASSERT_EQ(run_tool(TIMELINE_PATH, std::string("--script show.cues at ") + when), 0);
+    EXPECT_NE(read_file("out.txt").find("\ngamma 1\n"), std::string::npos) << read_file("out.txt");
+    x_run(display(), "xdotool key Escape");
+    EXPECT_EQ(wait_exit(pid, 30), 0) << "nothing unsaved: Escape quits at once. " << err();
+
+    // The show built from the saved sheet: grey 1 at first, 0.5 from the moved key on.
+    std::string build = (dir.path / "build").string();
+    ASSERT_EQ(std::system(("cmake -S '" SOURCE_ROOT "' -B '" + build + "' -G Ninja -DORUVANE_SHEET='" + (dir.path / "show.cues").string() +
+                           "' -DORUVANE_TESTS=OFF -DORUVANE_BENCH=OFF >build.log 2>&1 && cmake --build '" + build +
+                           "' --target oruvane >>build.log 2>&1").c_str()),
+              0)
+        << read_file("build.log");
+    Spawn s;
+    s.cwd = dir.path.string();
+    s.env = {{"SDL_AUDIODRIVER", "dummy"}};
+    pid = spawn(build + "/bin/oruvane", s);
+    ASSERT_FALSE(x_wait_window(display(), "Oruvane", 20).empty());
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(wait_colour({255, 255, 255}, 5));
+    EXPECT_TRUE(wait_colour({128, 128, 128}, t + 10));
+    double seen = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_GT(seen, t - 3) << "gamma fell at the key's new time, not before";
+    x_run(display(), "xdotool key Escape");
+    EXPECT_EQ(wait_exit(pid, 30), 0);
 }
 
 TEST_F(PreviewTool, APipeAmongTheSourcesIsRefusedWithoutFreezingAndSignalsEndIt) {
