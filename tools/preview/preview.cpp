@@ -95,6 +95,7 @@ struct Preview {
     double disk_checked = 0;
     std::vector<SlotSpan> slots;  // the scene slots the shaders are compiled with
     std::string src;              // the sources folder, or ""
+    double sheet_written_at = 0;  // a sheet read again from disk waits for its first frame: when it was written
 } pv;
 
 // The 1920x1080 framebuffer the post pass draws into.
@@ -402,14 +403,23 @@ int run(const Options& o) {
             handle_key(ev);
         }
         char name[FILE_WATCH_NAME_SIZE];
-        while (file_watch_next(name)) on_file_changed(o, name);
+        bool sheet_saved = false;
+        while (file_watch_next(name)) {
+            on_file_changed(o, name);
+            // The sheet in the watched folder is looked at as soon as it is saved.
+            sheet_saved |= pv.editing && std::filesystem::path(o.script).filename() == name &&
+                           std::filesystem::path(o.script).parent_path() == std::filesystem::absolute(watched);
+        }
         std::vector<float> peaks;
         int per_second = 0;
         if (preview_music_waveform_take(peaks, per_second)) track_view_set_waveform(std::move(peaks), per_second);
         // The sheet edited in another program is taken as shaders are (or marks a conflict).
-        if (pv.editing && now_seconds() - pv.disk_checked > 0.5) {
+        if (pv.editing && (sheet_saved || now_seconds() - pv.disk_checked > 0.5)) {
             pv.disk_checked = now_seconds();
-            if (edit::check_disk(pv.editor) == 1) apply_edits();
+            if (edit::check_disk(pv.editor) == 1) {
+                apply_edits();
+                pv.sheet_written_at = written_at(o.script);
+            }
         }
 
         if (!pv.paused) {
@@ -432,6 +442,12 @@ int run(const Options& o) {
                             (now_seconds() - r.written_at) * 1000);
             std::fflush(stdout);
             pv.reloaded.clear();
+        }
+        if (pv.sheet_written_at > 0) {
+            glFinish();
+            std::printf("sheet read again: on screen %.0f ms after the write\n", (now_seconds() - pv.sheet_written_at) * 1000);
+            std::fflush(stdout);
+            pv.sheet_written_at = 0;
         }
     }
     if (frames > 0) std::printf("%ld frames, %.1f ms each on average\n", frames, (now_seconds() - first_frame) * 1000 / frames);
