@@ -220,6 +220,27 @@ TEST_F(RenderGl, FeedbackHoldsThePresentedFrameForBothProgramsNextFrame) {
     expect_rgba(texel(read_back_buffer(), 9, 0), {100 / 255.0f, 200 / 255.0f, 128 / 255.0f, 1}, BYTE, "post sees it as backBuffer");
 }
 
+// A start at any show time (a capture's first frame, a seek) begins from an empty previous frame,
+// whatever the texture held, and the next frame draws as usual.
+TEST_F(RenderGl, ClearedFeedbackIsEmptyAndTheNextFrameDrawsAsUsual) {
+    render_frame(20000);
+    ASSERT_GT(texel(read_texture(feedback_texture), 100, 200)[0], 0.3f) << "the presented pattern is in the feedback";
+    render_clear_feedback();
+    GLint active = 0, bound = 0, framebuffer = -1;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
+    EXPECT_EQ(active, GL_TEXTURE0);
+    EXPECT_EQ((GLuint)bound, feedback_texture);
+    EXPECT_EQ(framebuffer, 0) << "back on the post pass's framebuffer";
+    std::vector<float> cleared = read_texture(feedback_texture);
+    for (int y : {0, 200, 1079})
+        for (int x : {0, 100, 1919}) expect_rgba(texel(cleared, x, y), {0, 0, 0, 0}, 0, "cleared");
+    render_frame(20016);
+    expect_rgba(texel(read_texture(scene_target), 5, 0), {0, 0, 0, 0}, 0, "the scene sees the empty previous frame");
+    expect_rgba(texel(read_texture(scene_target), 100, 500), {0.25f, 0.5f, 0.75f, 5}, 0, "and pt05 draws into the scene target");
+}
+
 TEST_F(RenderGl, FirstSceneSamplesFeedbackNearestThenThePostPassMakesItLinear) {
     // Texel 100 of row 200 is 0 and texel 101 is 1; the probe samples a quarter of the way between.
     std::vector<float> row(1920 * 4, 0.0f);

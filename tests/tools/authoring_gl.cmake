@@ -1,7 +1,7 @@
 # The checker and the preview player: real executables on the real driver under Xvfb.
 oruvane_test(check_tool_tests LABEL e2e
   SOURCES check_tool_test.cpp
-  LIBS oruvane_core PkgConfig::STB PkgConfig::SNDFILE)
+  LIBS oruvane_toolkit PkgConfig::STB PkgConfig::SNDFILE)
 target_compile_definitions(check_tool_tests PRIVATE CHECK_PATH="$<TARGET_FILE:oruvane-check>"
   SHOW_DIR="${CMAKE_BINARY_DIR}/show")
 add_dependencies(check_tool_tests oruvane-check show_assets)

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <stb_image_write.h>
 
+#include "common/slot_lines.h"
 #include "show_files.h"
 #include "sound_files.h"
 
@@ -52,6 +53,19 @@ TEST(CheckTool, BrokenFragmentShaderNamesFileLabelAndLine) {
     std::string json = read_file("out.txt");
     EXPECT_NE(json.find("\"ok\":false"), std::string::npos) << json;
     EXPECT_NE(json.find("{\"file\":\"13.ck\",\"stage\":\"fragment\",\"line\":3,"), std::string::npos) << json;
+}
+
+// A scheduled scene's file carries its slot lines, as the build packs it: the line the driver names
+// is the source file's, and that is the line quoted.
+TEST(CheckTool, AScheduledScenesMistakeIsQuotedFromItsOwnSourceLine) {
+    ScratchDir dir;
+    write_probe();
+    const std::string source = "#version 120\nvarying vec2 uv;\nvoid main(){\n  gl_FragColor = vec4(uv, 0.0) }\n";
+    write_scene_file(9, slot_lines("pt05.fsh", source, built_in_slots()));
+    EXPECT_EQ(run("."), 1);
+    std::string out = read_file("out.txt");
+    EXPECT_NE(out.find("9.ck: pt05 fragment shader, line 4:"), std::string::npos) << out;
+    EXPECT_NE(out.find("    4 |   gl_FragColor = vec4(uv, 0.0) }"), std::string::npos) << out;
 }
 
 TEST(CheckTool, JsonStaysValidWhenTheSourceOrTheLogHoldsBytesThatAreNotUtf8) {
