@@ -176,6 +176,17 @@ void present_and_yield() {
 
 void plat_sleep_ms(uint32_t ms) { SDL_Delay(ms); }
 
+uint32_t plat_gl_window_framebuffer() { return 0; }
+
+void plat_run(int (*step)()) {
+    while (step()) {
+    }
+}
+
+PlatRunRequest plat_run_request() { return PlatRunRequest{0, 0}; }
+
+int plat_start_allowed() { return 1; }
+
 int plat_poll_event(PlatEvent* ev) {
     if (os_close_requested()) {
         *ev = PlatEvent{PLAT_EVENT_CLOSE, 0, 0, 0, 0, 0, 0, 0};
