@@ -18,7 +18,7 @@ ORUVANE_WINE_PACKAGES="wine64 unzip libxrandr2 libxi6 libxcursor1 libxrender1 li
 # the shaders are checked with, and deb-src tooling for the cross-built decoders; its tests run
 # the page in Debian's Chromium.
 ORUVANE_WEB_PACKAGES="emscripten glslang-tools dpkg-dev"
-ORUVANE_WEB_TEST_PACKAGES="chromium"
+ORUVANE_WEB_TEST_PACKAGES="chromium nlohmann-json3-dev"
 # The fuzz build: clang with libFuzzer and the sanitizer runtimes.
 ORUVANE_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 
