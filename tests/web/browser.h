@@ -30,16 +30,17 @@ using nlohmann::json;
 // fragment, which the page ignores: points=x,y;x,y (pixels from the bottom left of the show's
 // 1920x1080 picture), frames=N (played frames to see before the visit ends), sound=1 (also wait
 // for the analyser to hear sound), full=1 (send the whole picture of the last frame put on the
-// canvas). A visit ends at "oruvane: still", "oruvane: end" or "oruvane: error", once the
-// frames (and the sound) were seen, or at a script error; "click to start" is clicked as soon as
-// it shows.
+// canvas), escape=1 (once the frames and the sound were seen, press Escape and wait for the
+// end). A visit ends at "oruvane: still", "oruvane: end" or "oruvane: error", once the frames (and
+// the sound) were seen, or at a script error; "click to start" is clicked as soon as it shows.
 inline const char* probe_script() {
     return R"JS((() => {
   'use strict';
   const cfg = Object.fromEntries(new URLSearchParams(location.hash.slice(1)));
   const points = (cfg.points || '960,540').split(';').map((p) => p.split(',').map(Number));
   const frames = Number(cfg.frames || 0), wantSound = cfg.sound === '1', full = cfg.full === '1';
-  let presents = [], played = 0, analyser = null, sound = null, done = false, picture = null;
+  const escape = cfg.escape === '1';
+  let presents = [], played = 0, analyser = null, sound = null, done = false, picture = null, escaped = false;
   // The show puts its picture on the canvas with one blit from its own framebuffer, bound for
   // reading just then: that is where the picture is read back.
   const proto = WebGL2RenderingContext.prototype, blit = proto.blitFramebuffer;
@@ -108,7 +109,11 @@ inline const char* probe_script() {
   const poll = () => {
     if (done) return;
     listen();
-    if (frames && played >= frames && (!wantSound || (sound && sound.rms > 0.01))) finish();
+    if (frames && played >= frames && (!wantSound || (sound && sound.rms > 0.01)) && !escaped) {
+      if (!escape) finish();
+      else window.dispatchEvent(new KeyboardEvent('keydown', {key: 'Escape', keyCode: 27, bubbles: true}));
+      escaped = escape;
+    }
     requestAnimationFrame(poll);
   };
   requestAnimationFrame(poll);
@@ -143,8 +148,9 @@ struct Visit {
 class Browser {
 public:
     // Serves the folder `site`; the visits are paths below it, with their probe settings.
-    Browser(const std::filesystem::path& site, const std::vector<std::string>& visits)
-        : site_(site), pending_(visits.begin(), visits.end()), count_(visits.size()) {
+    // `flags` are more of Chromium's switches.
+    Browser(const std::filesystem::path& site, const std::vector<std::string>& visits, const std::vector<std::string>& flags = {})
+        : site_(site), pending_(visits.begin(), visits.end()), count_(visits.size()), flags_(flags) {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -181,7 +187,9 @@ public:
         s.args = {"--headless=new", "--no-sandbox", "--enable-unsafe-swiftshader", "--use-angle=swiftshader",
                   "--window-size=1920,1080", "--autoplay-policy=no-user-gesture-required", "--no-first-run",
                   "--disable-background-networking", "--disable-component-update", "--disable-sync", "--disable-quic",
-                  "--user-data-dir=" + profile_.string(), url(first)};
+                  "--user-data-dir=" + profile_.string()};
+        s.args.insert(s.args.end(), flags_.begin(), flags_.end());
+        s.args.push_back(url(first));
         chromium_ = spawn("/usr/bin/chromium", s);
         std::unique_lock<std::mutex> lock(m_);
         cv_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return ended_.size() == count_; });
@@ -193,6 +201,7 @@ private:
     std::filesystem::path site_, profile_;
     std::deque<std::string> pending_;
     size_t count_;
+    std::vector<std::string> flags_;
     int fd_ = -1, port_ = 0;
     pid_t chromium_ = -1;
     std::atomic<bool> stop_{false};

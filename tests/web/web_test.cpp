@@ -82,13 +82,24 @@ protected:
         fs::current_path(dir.path);
         return show;
     }
-    std::vector<Visit> visit(const std::vector<std::string>& paths, double seconds) {
-        Browser browser(site, paths);
+    std::vector<Visit> visit(const std::vector<std::string>& paths, double seconds, const std::vector<std::string>& flags = {}) {
+        Browser browser(site, paths, flags);
         std::vector<Visit> v = browser.run(seconds);
         EXPECT_EQ(v.size(), paths.size()) << "pages that did not end:\n" << browser.chromium_log().substr(0, 4000);
         return v;
     }
 };
+
+// The page's text, one line per paragraph.
+std::string page_lines(const std::string& text) {
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = std::min(text.find('\n', at), text.size());
+        if (end > at) out += (out.empty() ? "" : "\n") + text.substr(at, end - at);
+        at = end + 1;
+    }
+    return out;
+}
 
 void expect_pixel(const std::array<int, 4>& got, std::array<int, 4> want, int tolerance, const std::string& what) {
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(got[i], want[i], tolerance) << what << ", channel " << i;
@@ -101,7 +112,7 @@ TEST_F(WebPage, ProbeStillsFollowTheTimelineAcrossASceneChangeAndPlayedFramesFee
              }));
     const std::string bar_points = "960,540;5,539;5,540;5,538;5,541;1066,540;1067,540;1900,540";
     std::vector<Visit> v = visit({"/probe/index.html?at=47.9&still", "/probe/index.html?at=48.1&still",
-                                  "/probe/index.html?at=100#frames=4&points=" + bar_points},
+                                  "/probe/index.html?at=100#frames=4&escape=1&points=" + bar_points},
                                  240);
     ASSERT_EQ(v.size(), 3u);
 
@@ -147,6 +158,9 @@ TEST_F(WebPage, ProbeStillsFollowTheTimelineAcrossASceneChangeAndPlayedFramesFee
         EXPECT_GE(p[3], 100);
         EXPECT_LE(p[3], 100 + (int)std::ceil((frames[k].t - frames[0].t) / 1000.0) + 1) << "show time";
     }
+    // Escape ends it, long before its time.
+    EXPECT_EQ(played.title, "oruvane: end");
+    EXPECT_TRUE(played.replay);
 }
 
 TEST_F(WebPage, MissingSceneFileStopsLoadingAndTheFastClockShowEndsByItself) {
@@ -159,8 +173,7 @@ TEST_F(WebPage, MissingSceneFileStopsLoadingAndTheFastClockShowEndsByItself) {
 
     // The desktop's box text and reason line, as page text; loading got as far as the file.
     EXPECT_EQ(v[0].title, "oruvane: error");
-    EXPECT_EQ(v[0].text.substr(0, v[0].text.find('\n')), "intro_init()!") << v[0].text;
-    EXPECT_NE(v[0].text.find("scene file 7.ck cannot be read"), std::string::npos) << v[0].text;
+    EXPECT_EQ(page_lines(v[0].text), "intro_init()!\nscene file 7.ck cannot be read");
     EXPECT_EQ(v[0].presents_titled("oruvane: loading").size(), 3u) << "three programs built, the fourth's file missing";
     EXPECT_FALSE(v[0].replay);
 
@@ -241,6 +254,15 @@ TEST_F(WebPage, TheBundledPageDrawsItsFirstSceneAsTheDesktopDoesAndSounds) {
     EXPECT_GT(v[1].rms, 0.01);
     ASSERT_FALSE(v[1].presents_titled("oruvane").empty());
     std::printf("first played frame %.0f ms after the page opened\n", v[1].presents_titled("oruvane")[0].t);
+}
+
+TEST_F(WebPage, WithoutWebGl2ThePageSaysWhyInsteadOfLoading) {
+    add_page("probe", make_show("probe", [] { write_tag_show(); }));
+    std::vector<Visit> v = visit({"/probe/index.html"}, 120, {"--disable-webgl2"});
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(v[0].title, "oruvane: error");
+    EXPECT_EQ(page_lines(v[0].text), "window_init()!\nWebGL 2 is not available in this browser");
+    EXPECT_TRUE(v[0].presents.empty());
 }
 
 }  // namespace
