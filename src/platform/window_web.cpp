@@ -26,6 +26,8 @@ struct WebState {
     int request_read;
     PlatRunRequest request;
     int gate_shown;             // "click to start" is on the page
+    int started;                // the viewer let the show start
+    int cursor_hidden;          // the show asked for no cursor
     double clicked_ms;          // when the click came; 0 before
     int still_announced;
     int failed;                 // a failure text is on the page
@@ -87,7 +89,8 @@ EM_JS(int, page_canvas_resized, (), {
     return resized;
 });
 
-// The page's address: ?at=SEC sets the start in ms, &still asks for a still; -1 when absent.
+// The page's address: ?at=SEC sets the start in ms (0 when absent or not a positive number), and
+// &still asks for a still.
 EM_JS(int, page_start_ms, (), {
     const at = parseFloat(new URLSearchParams(location.search).get('at'));
     return isFinite(at) && at > 0 ? Math.round(at * 1000) : 0;
@@ -188,8 +191,10 @@ void plat_display_mode_restore() {
     }
 }
 
+// The pointer stays until the click that starts the show: the viewer needs it to click.
 void plat_cursor_show(int show) {
-    if (web.video_up) page_cursor(show);
+    web.cursor_hidden = !show;
+    if (web.video_up && (web.started || show)) page_cursor(show);
 }
 
 void* plat_window_create(const char*, int width, int height, int, int, int) {
@@ -349,6 +354,8 @@ int plat_start_allowed() {
     // The clock starts with the sound: wait for the output the click started, or give it up
     // after a while and let the wave-out start report it.
     if (!audio_web_running() && emscripten_get_now() - clicked < SOUND_START_WAIT_MS) return 0;
+    web.started = 1;
+    page_cursor(!web.cursor_hidden);
     page_title("oruvane");
     return 1;
 }
