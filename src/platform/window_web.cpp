@@ -28,7 +28,6 @@ struct WebState {
     int gate_shown;             // "click to start" is on the page
     int started;                // the viewer let the show start
     int cursor_hidden;          // the show asked for no cursor
-    double clicked_ms;          // when the click came; 0 before
     int still_announced;
     int failed;                 // a failure text is on the page
     PlatEvent queue[EVENT_QUEUE];
