@@ -52,7 +52,7 @@ rm -rf "$stage"
 mkdir -p "$stage"
 cp build-web/bin/oruvane.html "$stage/index.html"
 cp build-web/bin/oruvane.js build-web/bin/oruvane.wasm "$stage/"
-build/bin/oruvane-webshow "$show_dir" "$stage/show"
+build/bin/oruvane-webshow "$show_dir" "$stage/show" || { rm -rf "$stage"; exit 1; }
 rm -rf build-web/dist
 mv "$stage" build-web/dist
 echo "build-web/dist: oruvane.wasm $(stat -c %s build-web/dist/oruvane.wasm) bytes," \
