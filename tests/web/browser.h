@@ -170,6 +170,8 @@ public:
         shutdown(fd_, SHUT_RDWR);
         close(fd_);
         if (server_.joinable()) server_.join();
+        // Answers still being sent end quickly once Chromium is gone; they use this object.
+        for (int i = 0; i < 500 && active_ > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::error_code ec;
         std::filesystem::remove_all(profile_, ec);
     }
@@ -205,6 +207,7 @@ private:
     int fd_ = -1, port_ = 0;
     pid_t chromium_ = -1;
     std::atomic<bool> stop_{false};
+    std::atomic<int> active_{0};  // connections being answered
     std::thread server_;
     std::mutex m_;
     std::condition_variable cv_;
@@ -224,7 +227,11 @@ private:
         while (!stop_) {
             int c = accept(fd_, nullptr, nullptr);
             if (c < 0) continue;
-            std::thread([this, c] { answer(c); }).detach();
+            ++active_;
+            std::thread([this, c] {
+                answer(c);
+                --active_;
+            }).detach();
         }
     }
 
