@@ -14,6 +14,11 @@ ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
 ORUVANE_WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev zip"
 ORUVANE_WINE_PACKAGES="wine64 unzip libxrandr2 libxi6 libxcursor1 libxrender1 libxinerama1 libxxf86vm1
   libxcomposite1"
+# The browser build (build-web.sh): emscripten with its prebuilt libraries, the GLSL ES validator
+# the shaders are checked with, and deb-src tooling for the cross-built decoders; its tests run
+# the page in Debian's Chromium.
+ORUVANE_WEB_PACKAGES="emscripten glslang-tools dpkg-dev"
+ORUVANE_WEB_TEST_PACKAGES="chromium nlohmann-json3-dev"
 # The fuzz build: clang with libFuzzer and the sanitizer runtimes.
 ORUVANE_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 

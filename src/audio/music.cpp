@@ -7,7 +7,6 @@
 int32_t music_state;
 unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];
 
-static const char MUSIC_FILE[] = "vae5.wav";
 static const uint32_t MUSIC_MODULE_FLAGS = AUDIO_MUSIC_RAMP | AUDIO_MUSIC_LOOP;
 
 uint32_t music_open() {
@@ -24,6 +23,18 @@ void music_start() {
     uint32_t handle = music_open();
     if (handle == 0) return;
     audio_channel_play(handle, 1);
+    audio_start();
+    music_state = 1;
+}
+
+void music_start_at(uint32_t ms) {
+    if (music_state != 0) return;
+    uint32_t handle = music_open();
+    if (handle == 0) return;
+    // Let go on from where the seek left it: a stream that ends before `ms` stays silent, where
+    // playing it would start it over.
+    audio_channel_seek(handle, ms);
+    audio_channel_pause(handle, 0);
     audio_start();
     music_state = 1;
 }

@@ -12,12 +12,18 @@ enum {
     WAVE_DATA_SIZE = SHOW_LENGTH_MS / 1000 * MUSIC_FREQ * 4,  // the whole show in 16-bit stereo
 };
 
+// The music, read from the current directory.
+const char MUSIC_FILE[] = "vae5.wav";
+
 extern int32_t music_state;  // zero at load; 1 once the music plays
 extern unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];  // zero at load; only the header is ever written
 
 // Plays "vae5.wav" from the current directory, as a stream or else as a looping module. Does
 // nothing once music_state is 1; every failure is silent and leaves music_state 0.
 void music_start();
+// As music_start, with the music moved to `ms` from its start before it plays: for a show that
+// begins part-way through. A looping module is moved through its loops.
+void music_start_at(uint32_t ms);
 // Opens the output and loads the music as music_start does (stream, else looping module) without
 // playing it. Returns the channel handle, or 0 when there is no device or no music.
 uint32_t music_open();

@@ -1,21 +1,37 @@
 // Show initialisation.
 #include "intro.h"
 
+#include "load/gl_compat.h"
 #include "load/gl_entry.h"
 #include "load/programs.h"
 #include "load/textures.h"
 #include "timeline/script.h"
 
-int intro_init() {
-    if (!load_gl_entry_points()) return 0;
-    if (!build_programs()) return 0;
+// The step intro_step does next: 0 the entry points, 1 ... PROGRAM_COUNT the programs in build
+// order, then the rest.
+static int intro_next;
+
+int intro_step() {
+    int step = intro_next++;
+    if (step == 0) return load_gl_entry_points() && gl_compat_init() ? INTRO_MORE : INTRO_FAILED;
+    if (step <= PROGRAM_COUNT) {
+        const ProgramEntry& e = PROGRAM_TABLE[step - 1];
+        return build_program(e.vertex_label, e.fragment_label, &(program_set.*e.program)) ? INTRO_MORE : INTRO_FAILED;
+    }
     // A logo that cannot be decoded leaves slot 0 empty (no texture) rather than a bogus name.
-    int64_t logo = load_image_texture("bitmap.png");
+    int64_t logo = load_image_texture(LOGO_FILE);
     texture_table[0] = logo < 0 ? 0 : (uint32_t)logo;
     glGenFramebuffersEXT(1, &scene_fbo);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, scene_fbo);
     create_float_target(&scene_target);
     create_float_target(&feedback_texture);
     build_show_script();
-    return 1;
+    return INTRO_DONE;
+}
+
+int intro_init() {
+    intro_next = 0;
+    int r = INTRO_MORE;
+    while (r == INTRO_MORE) r = intro_step();
+    return r == INTRO_DONE;
 }

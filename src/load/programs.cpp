@@ -4,6 +4,7 @@
 #include <math.h>
 #include <stdlib.h>
 
+#include "load/gl_compat.h"
 #include "load/gl_entry.h"
 #include "load/scene_file.h"
 #include "platform/platform.h"
@@ -46,8 +47,7 @@ int build_program(const char* vertex_label, const char* fragment_label, uint32_t
 
 void draw_loading_bar(float p) {
     float grey = sinf(p);
-    glColor3f(grey, grey, grey);
-    glRectf(-1.0f, -0.002000004f, 2.0f * p - 1.0f, 0.002000004f);
+    gl_compat_grey_rect(grey, -1.0f, -0.002000004f, 2.0f * p - 1.0f, 0.002000004f);
 }
 
 int build_programs() {

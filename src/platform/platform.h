@@ -1,6 +1,7 @@
-// The seam to SDL2 and the operating system for the window, the GL context, events, the clock
-// and the message box. Everything above this layer reads like the show's own logic; nothing here
-// calls up into it. Functions that can fail return 1 on success and 0 on failure.
+// The seam to SDL2 and the operating system (or to the browser) for the window, the GL context,
+// events, the clock, the message box and the run of the show's steps. Everything above this layer
+// reads like the show's own logic; nothing here calls up into it. Functions that can fail return
+// 1 on success and 0 on failure.
 #pragma once
 #include <stdint.h>
 
@@ -91,6 +92,10 @@ int plat_gl_make_current(void* window, void* context);
 void plat_gl_context_delete(void* context);
 // Address of a GL entry point, from the GL backend in use. Non-null does not prove the driver offers it.
 void* plat_gl_proc_address(const char* name);
+// The framebuffer that stands for the window's back buffer: 0 where the window system gives the
+// context one (SDL, EGL); in a browser, the show's own 1920x1080 RGBA8 framebuffer, which every
+// swap puts on the page's canvas, scaled to fit. It is bound when the context is made current.
+uint32_t plat_gl_window_framebuffer();
 
 // A GL backend other than the window's (the headless one) that takes over entry-point lookup
 // and presenting while its context is current.
@@ -103,13 +108,30 @@ void plat_gl_backend_use(const PlatGlBackend* backend);
 // Holds off the screen saver and monitor power-down while the video subsystem is up.
 void plat_screensaver_inhibit();
 
-// Swaps the buffers of the window.
+// Swaps the buffers of the window. In a browser's still run, the page title becomes
+// "oruvane: still" once that frame is on the page.
 void plat_swap(void* window);
 // Swaps the buffers of the window whose context is current (or presents through the backend in
 // use), then sleeps 1 ms: used while loading.
 void present_and_yield();
 // Millisecond tick count, 32 bits, wrapping about every 49.7 days.
 uint32_t plat_ticks();
+
+// Calls `step` until it returns 0: in a loop on the desktop; in a browser once per browser frame,
+// returning at once while the steps go on in the browser's frames.
+void plat_run(int (*step)());
+// What the viewer asked of this run of the show.
+struct PlatRunRequest {
+    int32_t start_ms;  // the show time to begin at (0: the start)
+    int32_t still;     // nonzero: draw only the frame at start_ms and hold it, without sound
+};
+// The desktop executable takes no arguments: always {0, 0}. A browser reads the page's address
+// (?at=SEC, and &still).
+PlatRunRequest plat_run_request();
+// Nonzero once the show may start its sound and clock: at once on the desktop; in a browser once
+// the viewer has clicked (the only way a page may make sound) and the sound output runs, or at
+// once for a still.
+int plat_start_allowed();
 
 // Removes the next pending event into `ev`; 0 when none is pending.
 int plat_poll_event(PlatEvent* ev);

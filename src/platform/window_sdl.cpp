@@ -176,6 +176,17 @@ void present_and_yield() {
     SDL_Delay(1);
 }
 
+uint32_t plat_gl_window_framebuffer() { return 0; }
+
+void plat_run(int (*step)()) {
+    while (step()) {
+    }
+}
+
+PlatRunRequest plat_run_request() { return PlatRunRequest{0, 0}; }
+
+int plat_start_allowed() { return 1; }
+
 int plat_poll_event(PlatEvent* ev) {
     if (os_close_requested()) {
         *ev = PlatEvent{};

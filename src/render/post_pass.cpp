@@ -1,6 +1,7 @@
 // The post pass and the feedback copy.
 #include <math.h>
 
+#include "load/gl_compat.h"
 #include "load/gl_entry.h"
 #include "load/textures.h"
 #include "render/render.h"
@@ -12,7 +13,7 @@ uint32_t post_framebuffer;
 
 static void bind_linear(GLenum unit, GLuint texture) {
     glActiveTexture(unit);
-    glEnable(GL_TEXTURE_2D);
+    gl_compat_enable_texture_2d();
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -73,10 +74,10 @@ void render_post(int32_t t) {
     glUniform2fv(post_uniform(post, POST_U_LOGO_SCALE), 1, p.logoScale);
     glUniform2fv(post_uniform(post, POST_U_LOGO_OFFSET), 1, p.logoOffset);
     glUniform1f(post_uniform(post, POST_U_GAMMA), p.gamma);
-    glRects(-1, -1, 1, 1);
+    gl_compat_screen_rect();
 
     // Unit 0 is left holding feedback_texture, which is where the next scene pass finds it.
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, feedback_texture);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, 0);
+    gl_compat_copy_feedback(SCREEN_WIDTH, SCREEN_HEIGHT);
 }

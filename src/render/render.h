@@ -3,8 +3,9 @@
 #pragma once
 #include <stdint.h>
 
-// Framebuffer the post pass composites into and copies the feedback from: 0, the window's back
-// buffer, in the show; a tool may point it at its own 1920x1080 framebuffer.
+// Framebuffer the post pass composites into and copies the feedback from: the window's
+// (plat_gl_window_framebuffer(), 0 on the desktop) in the show; a tool may point it at its own
+// 1920x1080 framebuffer. Zero at load.
 extern uint32_t post_framebuffer;
 
 // Draws the frame at show time t (ms): per-frame parameters, the timeline, the scene pass and the

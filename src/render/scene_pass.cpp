@@ -1,6 +1,7 @@
 // The scene pass: one full-screen rectangle of the current scene program into scene_target.
 #include <math.h>
 
+#include "load/gl_compat.h"
 #include "load/gl_entry.h"
 #include "load/textures.h"
 #include "render/render.h"
@@ -39,12 +40,12 @@ void render_frame(int32_t t) {
     // Unit 0 keeps feedback_texture: it is the last texture bound there, at the end of loading
     // and at the end of every post pass.
     glActiveTexture(GL_TEXTURE0);
-    glEnable(GL_TEXTURE_2D);
+    gl_compat_enable_texture_2d();
     glActiveTexture(GL_TEXTURE1);
-    glEnable(GL_TEXTURE_2D);
+    gl_compat_enable_texture_2d();
     glBindTexture(GL_TEXTURE_2D, texture_table[SCENE_TEXTURE2_SLOT]);
     glActiveTexture(GL_TEXTURE2);
-    glEnable(GL_TEXTURE_2D);
+    gl_compat_enable_texture_2d();
     glBindTexture(GL_TEXTURE_2D, texture_table[SCENE_TEXTURE3_SLOT]);
 
     glUseProgram(program);
@@ -58,7 +59,7 @@ void render_frame(int32_t t) {
     glUniform3fv(scene_uniform(program, SCENE_U_CAMPOS), 1, p.campos);
     glUniform3fv(scene_uniform(program, SCENE_U_CAMTAR), 1, p.camtar);
     glUniform3fv(scene_uniform(program, SCENE_U_CAMUP), 1, p.camup);
-    glRects(-1, -1, 1, 1);
+    gl_compat_screen_rect();
 
     render_post(t);
 }
