@@ -6,6 +6,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "platform/file.h"
 
@@ -75,9 +76,75 @@ static int jpeg_tables_fit(const unsigned char* b, size_t n) {
     return 1;
 }
 
+// One Radiance header line as the decoder reads it: up to the newline, at most HDR_LINE - 1
+// bytes kept (the rest of a longer line skipped), and the file's last byte never kept. Returns
+// where the next line starts.
+enum { HDR_LINE = 1024 };
+static size_t hdr_line(const unsigned char* b, size_t n, size_t i, char* line) {
+    int len = 0;
+    char c = i < n ? (char)b[i++] : 0;
+    while (i < n && c != '\n') {
+        line[len++] = c;
+        if (len == HDR_LINE - 1) {
+            while (i < n && b[i++] != '\n') {
+            }
+            break;
+        }
+        c = i < n ? (char)b[i++] : 0;
+    }
+    line[len] = 0;
+    return i;
+}
+
+// A run count of zero in a Radiance run-length scanline (and every count past the end of the
+// file reads as zero) leaves this stb_image release's decoder where it was, reading the same
+// count forever: such a file is corrupt and refused here. The walk follows the decoder's reading
+// up to the first scanline the decoder would refuse or read some other way.
+static int hdr_runs_advance(const unsigned char* b, size_t n) {
+    static const char radiance[] = "#?RADIANCE\n", rgbe[] = "#?RGBE\n";
+    if ((n < sizeof radiance - 1 || memcmp(b, radiance, sizeof radiance - 1) != 0) &&
+        (n < sizeof rgbe - 1 || memcmp(b, rgbe, sizeof rgbe - 1) != 0))
+        return 1;
+    char line[HDR_LINE];
+    size_t i = hdr_line(b, n, 0, line);
+    do i = hdr_line(b, n, i, line);
+    while (line[0] != 0);
+    i = hdr_line(b, n, i, line);
+    if (strncmp(line, "-Y ", 3) != 0) return 1;
+    char* at = line + 3;
+    long height = strtol(at, &at, 10);
+    while (*at == ' ') ++at;
+    if (strncmp(at, "+X ", 3) != 0) return 1;
+    long width = strtol(at + 3, nullptr, 10);
+    // Narrower or wider images are read as flat pixels, a bounded loop.
+    if (width < 8 || width >= 32768 || width > IMAGE_MAX_SIDE || height > IMAGE_MAX_SIDE) return 1;
+    auto next = [&]() -> unsigned { return i < n ? b[i++] : 0u; };
+    for (long row = 0; row < height; ++row) {
+        unsigned c1 = next(), c2 = next(), len = next();
+        if (c1 != 2 || c2 != 2 || (len & 0x80)) return 1;  // not run-length: read as flat pixels
+        len = len << 8 | next();
+        if ((long)len != width) return 1;  // refused by the decoder
+        for (int channel = 0; channel < 4; ++channel) {
+            for (long x = 0; x < width;) {
+                unsigned count = next();
+                if (count == 0) return 0;
+                if (count > 128) {
+                    count -= 128;
+                    next();
+                } else {
+                    i = count < n - i ? i + count : n;
+                }
+                if ((long)count > width - x) return 1;  // refused by the decoder
+                x += count;
+            }
+        }
+    }
+    return 1;
+}
+
 unsigned char* image_decode_rgba(const unsigned char* bytes, size_t size, int* width, int* height) {
     if (!bytes || size == 0 || size > (size_t)IMAGE_MAX_FILE_BYTES) return nullptr;
-    if (!jpeg_tables_fit(bytes, size)) return nullptr;
+    if (!jpeg_tables_fit(bytes, size) || !hdr_runs_advance(bytes, size)) return nullptr;
     int info_w = 0, info_h = 0, info_channels = 0;
     if (stbi_info_from_memory(bytes, (int)size, &info_w, &info_h, &info_channels) &&
         (unsigned long long)info_w * (unsigned long long)info_h > (unsigned long long)size * IMAGE_MAX_PIXELS_PER_BYTE)
