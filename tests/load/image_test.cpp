@@ -53,6 +53,37 @@ std::string rle_hdr(int width, unsigned char value) {
     return file;
 }
 
+// A 1x1 GIF whose codes each name the one before plus a pixel, for about `bytes` of codes: the
+// decoder walks k table entries for the k-th, 8000 codes (12 KB) at a time between clear codes.
+std::string chained_gif(size_t bytes) {
+    std::string codes;
+    uint32_t acc = 0;
+    unsigned have = 0, width = 9;
+    auto put = [&](unsigned code) {
+        acc |= code << have;
+        for (have += width; have >= 8; have -= 8, acc >>= 8) codes += (char)(acc & 0xFF);
+    };
+    while (codes.size() < bytes) {
+        put(256);  // clear
+        width = 9;
+        put(0);
+        for (unsigned avail = 258; avail <= 8190;) {
+            put(avail <= 4095 ? avail : 4095);
+            ++avail;
+            if ((avail & ((1u << width) - 1)) == 0 && avail <= 0x0FFF) ++width;
+        }
+    }
+    put(257);  // end
+    if (have) codes += (char)(acc & 0xFF);
+    std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff", 19);
+    gif += std::string(",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x08", 11);
+    for (size_t i = 0; i < codes.size(); i += 255) {
+        std::string block = codes.substr(i, 255);
+        gif += (char)block.size() + block;
+    }
+    return gif + std::string("\x00;", 2);
+}
+
 }  // namespace
 
 TEST(ImageRunLengthHdr, ScanlinesThatNeverAdvanceDecodeToNothing) {
@@ -99,4 +130,11 @@ TEST(ImageSizeGuards, ClaimsBeyondTheFileDecodeToNothing) {
     // A Radiance header of width 0 makes stb_image report success with no pixels.
     EXPECT_EQ(decode_in_child(seed("hdr-width-zero.hdr")), "none");
     EXPECT_EQ(decode_in_child(seed("hdr.hdr")), "4x3");
+}
+
+TEST(ImageGifCodes, CodesStandingForFarMoreThanTheFrameDecodeToNothing) {
+    // 100 KB of chained codes for one pixel: decoded, they cost the decoder over half a second, and
+    // a megabyte of them several seconds.
+    EXPECT_EQ(decode_in_child(chained_gif(100000)), "none");
+    EXPECT_EQ(decode_in_child(seed("gif.gif")), "4x3") << "an ordinary GIF still decodes";
 }
