@@ -1,7 +1,9 @@
 // The logo decoder: stb_image's implementation built here, private to this file, with its size
 // limit set and its allocations capped, and without the formats whose decoders can be made to
 // run without end or to take far more than their file's worth of work, and without PSD, whose
-// matte removal turns a crafted pixel into an out-of-range float-to-byte conversion.
+// matte removal turns a crafted pixel into an out-of-range float-to-byte conversion. Where a kept
+// decoder can be made to overrun, spin or drag the same way, a walk over the file ahead of it
+// refuses the file.
 #include "load/image.h"
 
 #include <stdio.h>
