@@ -331,9 +331,12 @@ TEST_F(Capture, AnInterruptedCaptureLeavesNeitherItsOutputNorItsPartFile) {
         s.out = (dir.path / "out.txt").string();
         s.err = (dir.path / "err.txt").string();
         s.args = {"--out", "long.mp4"};  // the whole show: hours of frames on a software driver
+        std::filesystem::remove("out.txt");
         pid_t pid = spawn(CAPTURE_PATH, s);
+        // Interrupted once frames are going into the part file (its first progress line).
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!std::filesystem::exists("long.mp4.part") && alive(pid) && std::chrono::steady_clock::now() < deadline)
+        while (read_file("out.txt").find(" frames ") == std::string::npos && alive(pid) &&
+               std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         bool writing = std::filesystem::exists("long.mp4.part");
         kill(pid, sig);
