@@ -6,6 +6,7 @@
 // refuses the file.
 #include "load/image.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
