@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -76,13 +77,27 @@ GLuint build_reference() {
     return ok ? program : 0;
 }
 
+// One timed frame: the wall-clock time, and the processor time of the whole process (the
+// driver's rendering threads included). Other work on a shared machine delays a frame far more
+// than it adds to the processor time the frame takes, so the ratios are taken from the latter.
+struct Sample {
+    double wall_ms;
+    double cpu_ms;
+};
+
 struct Scene {
     const char* label;
     uint32_t program;
     int32_t t;
-    std::vector<double> ms;
-    double ratio;
+    std::vector<Sample> samples;
+    std::vector<double> ratios;  // per scene frame, against the reference frames on either side
 };
+
+double cpu_ms_now() {
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
 
 // Saves the presented frame as a quarter-size PNG (box-filtered), for comparing looks.
 void save_shot(const std::string& path) {
@@ -103,26 +118,35 @@ void save_shot(const std::string& path) {
         std::fprintf(stderr, "scene_bench: cannot write %s\n", path.c_str());
 }
 
-// Draws `program` as the scene at show time t and returns the milliseconds until the GL is done.
-double timed_frame(uint32_t program, int32_t t) {
+// Draws `program` as the scene at show time t and times it until the GL is done.
+Sample timed_frame(uint32_t program, int32_t t) {
     int base = track_count;
     cue_program(t - 1000, program);  // the reference and the unscheduled scenes borrow a slot
     auto a = std::chrono::steady_clock::now();
+    double cpu_a = cpu_ms_now();
     render_frame(t);
     glFinish();
+    double cpu_b = cpu_ms_now();
     auto b = std::chrono::steady_clock::now();
     track_count = base;
-    return std::chrono::duration<double, std::milli>(b - a).count();
+    return {std::chrono::duration<double, std::milli>(b - a).count(), cpu_b - cpu_a};
 }
 
-// Frames of the scene alternate with frames of the reference, so the load of a shared machine
-// weighs on both alike; the reference's times are kept per scene in `ref`.
-void measure(Scene& s, const Scene& reference, std::vector<double>& ref, int frames, const std::string& shots) {
+// Reference and scene frames alternate, a reference frame on either side of every scene frame,
+// and each scene frame is set against the mean of its two neighbours: a load that changes
+// slowly weighs on both alike, and one that comes and goes shows as spread between the ratios.
+void measure(Scene& s, Scene& reference, int frames, const std::string& shots) {
     for (int k = 2; k >= 0; --k) timed_frame(s.program, s.t - k * 40);  // warm-up, and a previous frame
     if (!shots.empty()) save_shot(shots + "/" + s.label + ".png");
+    Sample before = timed_frame(reference.program, reference.t);
+    reference.samples.push_back(before);
     for (int i = 0; i < frames; ++i) {
-        ref.push_back(timed_frame(reference.program, reference.t + i * 40));
-        s.ms.push_back(timed_frame(s.program, s.t + (i + 1) * 40));
+        Sample scene = timed_frame(s.program, s.t + (i + 1) * 40);
+        Sample after = timed_frame(reference.program, reference.t + (i + 1) * 40);
+        s.samples.push_back(scene);
+        reference.samples.push_back(after);
+        s.ratios.push_back(2 * scene.cpu_ms / (before.cpu_ms + after.cpu_ms));
+        before = after;
     }
 }
 
@@ -132,10 +156,16 @@ double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+std::vector<double> walls(const std::vector<Sample>& v) {
+    std::vector<double> out;
+    for (const Sample& s : v) out.push_back(s.wall_ms);
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    int frames = 5;
+    int frames = 9;
     std::string shots;
     std::vector<std::string> only;
     for (int i = 1; i < argc; ++i) {
@@ -146,6 +176,8 @@ int main(int argc, char** argv) {
         } else if (argv[i][0] == '-') {
             std::printf("usage: scene_bench [--frames N] [--shots DIR] [LABEL...]\n"
                         "Times every scene (or the LABELs) against a reference sphere-tracer; run from the show's folder.\n"
+                        "Each of N scene frames (default 9) sits between two reference frames; its ratio is its\n"
+                        "processor time over theirs, and a scene's ratio is the median of its N, shown with their range.\n"
                         "--shots DIR saves each scene's first timed frame there as a quarter-size PNG.\n");
             return std::strcmp(argv[i], "--help") ? 2 : 0;
         } else {
@@ -164,41 +196,45 @@ int main(int argc, char** argv) {
     const SceneSlot& first = scene_slots[0];
     const int32_t borrowed = (first.start_ms + first.end_ms) / 2;
     std::vector<Scene> scenes;
-    scenes.push_back({"ref", build_reference(), borrowed, {}, 0});
+    scenes.push_back({"ref", build_reference(), borrowed, {}, {}});
     if (!scenes[0].program) {
         std::fprintf(stderr, "scene_bench: the reference program does not build\n");
         window_shutdown(&window_state);
         return 1;
     }
-    for (const SceneSlot& slot : scene_slots) scenes.push_back({slot.label, program_set.*slot.program, (slot.start_ms + slot.end_ms) / 2, {}, 0});
-    scenes.push_back({"pt07", program_set.pt07, borrowed, {}, 0});
-    scenes.push_back({"pt09", program_set.pt09, borrowed, {}, 0});
+    for (const SceneSlot& slot : scene_slots) scenes.push_back({slot.label, program_set.*slot.program, (slot.start_ms + slot.end_ms) / 2, {}, {}});
+    scenes.push_back({"pt07", program_set.pt07, borrowed, {}, {}});
+    scenes.push_back({"pt09", program_set.pt09, borrowed, {}, {}});
 
     if (!shots.empty()) std::filesystem::create_directories(shots);
     timed_frame(scenes[0].program, scenes[0].t);  // warm-up
-    std::printf("scene  show time   ms/frame (scene + post + copy, %d frames)    reference frames    ratio\n", frames);
-    std::printf("                   min    median       max       min    median   (of the minimums)\n");
+    std::printf("scene  show time   wall ms/frame (scene + post + copy)   reference     ratio of processor time, %d frames\n", frames);
+    std::printf("                   min    median       max            median        median   (range)    wall median\n");
     for (size_t i = 1; i < scenes.size(); ++i) {
         Scene& s = scenes[i];
         if (!only.empty() && std::find(only.begin(), only.end(), s.label) == only.end()) continue;
-        std::vector<double> ref;
-        measure(s, scenes[0], ref, frames, shots);
-        scenes[0].ms.insert(scenes[0].ms.end(), ref.begin(), ref.end());
-        // Load from other work only ever adds time, so the fastest frames are the truest.
-        double ref_min = *std::min_element(ref.begin(), ref.end());
-        s.ratio = *std::min_element(s.ms.begin(), s.ms.end()) / ref_min;
-        std::printf("%-5s  %7.1f s  %8.1f  %8.1f  %8.1f  %8.1f  %8.1f     %.2fx\n", s.label, s.t / 1000.0,
-                    *std::min_element(s.ms.begin(), s.ms.end()), median(s.ms),
-                    *std::max_element(s.ms.begin(), s.ms.end()), ref_min, median(ref), s.ratio);
+        size_t first_ref = scenes[0].samples.size();
+        measure(s, scenes[0], frames, shots);
+        std::vector<Sample> ref(scenes[0].samples.begin() + (long)first_ref, scenes[0].samples.end());
+        std::vector<double> wall = walls(s.samples), ref_wall = walls(ref), wall_ratios;
+        for (size_t k = 0; k < s.samples.size(); ++k) wall_ratios.push_back(2 * wall[k] / (ref_wall[k] + ref_wall[k + 1]));
+        std::printf("%-5s  %7.1f s  %8.1f  %8.1f  %8.1f       %8.1f        %.2fx  (%.2f-%.2f)   %.2fx\n", s.label,
+                    s.t / 1000.0, *std::min_element(wall.begin(), wall.end()), median(wall),
+                    *std::max_element(wall.begin(), wall.end()), median(ref_wall), median(s.ratios),
+                    *std::min_element(s.ratios.begin(), s.ratios.end()), *std::max_element(s.ratios.begin(), s.ratios.end()),
+                    median(wall_ratios));
         std::fflush(stdout);
     }
-    const std::vector<double>& r = scenes[0].ms;
+    std::vector<double> r = walls(scenes[0].samples);
     if (!r.empty())
         std::printf("ref    %7.1f s  %8.1f  %8.1f  %8.1f  (all reference frames)\n", scenes[0].t / 1000.0,
                     *std::min_element(r.begin(), r.end()), median(r), *std::max_element(r.begin(), r.end()));
-    std::printf("\nframe time as a ratio to the reference\n");
+    std::printf("\nframe time as a ratio to the reference (median, and the range of the single frames)\n");
     for (size_t i = 1; i < scenes.size(); ++i)
-        if (!scenes[i].ms.empty()) std::printf("%s %.2fx\n", scenes[i].label, scenes[i].ratio);
+        if (!scenes[i].ratios.empty())
+            std::printf("%s %.2fx (%.2f-%.2f)\n", scenes[i].label, median(scenes[i].ratios),
+                        *std::min_element(scenes[i].ratios.begin(), scenes[i].ratios.end()),
+                        *std::max_element(scenes[i].ratios.begin(), scenes[i].ratios.end()));
     window_shutdown(&window_state);
     return 0;
 }

@@ -7,11 +7,12 @@ uniform float time;
 varying vec2 uv;
 
 const float WATER = 0.0;
-// The march finds the ground with the first four octaves (the shading adds the rest); they add
-// up to at most 1 + 1/2 + 1/4 + 1/8 before scaling.
+// The march finds the ground with the first four octaves (the shading adds the rest). They could
+// add up to 1 + 1/2 + 1/4 + 1/8 before scaling (3.875), but within the march's reach of the flight
+// path they rise no higher than 3.36 (sampled every 0.01): a ray climbing above PEAK meets nothing.
 const int MARCH_OCTAVES = 4;
 const int SHADE_OCTAVES = 8;
-const float PEAK = 1.875 * 2.6 - 1.0 + 0.01;
+const float PEAK = 3.45;
 
 float hash21(vec2 p)
 {
@@ -111,42 +112,45 @@ void main()
 
     float t = 0.1;
     float tmax = 70.0;
-    bool hit = false;
     // Long steps, and where one ends below the ground the crossing is placed between it and the
-    // step before, on the line through their heights.
-    float tPrev = t, hPrev = 1.0;
-    for (int i = 0; i < 64; i++) {
+    // step before, on the line through their heights. One test ends the march (near or below the
+    // ground; above the highest the marched terrain can reach and climbing; past the end), and
+    // the hit and the crossing are worked out after it: on the software rasterizer every test
+    // that leaves the loop costs each step a pass over the pixels' masks.
+    float tPrev = t, hPrev = 1.0, h = 1.0;
+    int i;
+    for (i = 0; i < 64; i++) {
         vec3 pos = ro + rd * t;
-        float h = pos.y - max(terrain(pos.xz, MARCH_OCTAVES), WATER);
-        if (h < 0.0) {
-            t = tPrev + (t - tPrev) * hPrev / (hPrev - h);
-            hit = true;
-            break;
-        }
-        if (h < 0.002 * t) { hit = true; break; }
+        h = pos.y - max(terrain(pos.xz, MARCH_OCTAVES), WATER);
+        if (h < 0.002 * t || (pos.y > PEAK && rd.y >= 0.0) || t > tmax) break;
         tPrev = t;
         hPrev = h;
-        // Above the highest the marched terrain can reach and climbing: it is sky from here on.
-        if (pos.y > PEAK && rd.y >= 0.0) break;
-        t += max(h * 0.65, 0.013 * t);
-        if (t > tmax) break;
+        t += max(h * 0.85, 0.01 * t);
     }
+    bool hit = i < 64 && h < 0.002 * t && t <= tmax;
+    if (hit && h < 0.0) t = tPrev + (t - tPrev) * hPrev / (hPrev - h);
 
-    // The sky is looked up once: seen directly, or mirrored in a lake. (Both sides of a branch
-    // cost alike on a software rasterizer, so the lookups are shared rather than branched.)
+    // A block of pixels that all take one side of a branch skips the other on the software
+    // rasterizer, so the ground's work and the sky's (seen directly or mirrored in a lake) each
+    // sit under their own.
     vec3 pos = ro + rd * t;
-    float th = terrain(pos.xz, SHADE_OCTAVES);
+    float th = 0.0;
+    if (hit) th = terrain(pos.xz, SHADE_OCTAVES);
     bool lake = hit && th < WATER + 0.003;
-    // Lake: sky reflection with a sun glint and ripples.
-    float rip = noise(pos.xz * 4.0 + vec2(lt * 0.5, 0.0)) - 0.5;
-    vec3 wn = normalize(vec3(rip * 0.08, 1.0, rip * 0.05));
-    vec3 skyc = sky(lake ? reflect(rd, wn) : rd, sun);
-
-    vec3 col = skyc;
-    if (lake) {
-        float fres = 0.05 + 0.95 * pow(1.0 - max(dot(wn, -rd), 0.0), 5.0);
-        col = mix(vec3(0.02, 0.05, 0.07), skyc, fres);
-    } else if (hit) {
+    vec3 col;
+    if (lake || !hit) {
+        // Lake: sky reflection with a sun glint and ripples.
+        vec3 wn = vec3(0.0, 1.0, 0.0);
+        if (lake) {
+            float rip = noise(pos.xz * 4.0 + vec2(lt * 0.5, 0.0)) - 0.5;
+            wn = normalize(vec3(rip * 0.08, 1.0, rip * 0.05));
+        }
+        col = sky(lake ? reflect(rd, wn) : rd, sun);
+        if (lake) {
+            float fres = 0.05 + 0.95 * pow(1.0 - max(dot(wn, -rd), 0.0), 5.0);
+            col = mix(vec3(0.02, 0.05, 0.07), col, fres);
+        }
+    } else {
         float e = 0.01 + 0.0005 * t;
         vec3 n = normalize(vec3(th - terrain(pos.xz + vec2(e, 0.0), SHADE_OCTAVES), e, th - terrain(pos.xz + vec2(0.0, e), SHADE_OCTAVES)));
         float slope = n.y;

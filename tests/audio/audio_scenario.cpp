@@ -15,21 +15,26 @@
 
 static void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// A valid wave image holding a 1 kHz tone at a quarter of full scale, starting at its peak.
-static std::vector<unsigned char> tone_image(double seconds) {
+// A valid wave image of `seconds` whose frame f holds sample(f, 0) on the left, sample(f, 1) on the right.
+static std::vector<unsigned char> wave_image(double seconds, int16_t (*sample)(size_t, int)) {
     std::vector<unsigned char> image(WAVE_HEADER_SIZE + 4 * (size_t)(seconds * 44100));
     wave_write_header(image.data());
     uint32_t size = (uint32_t)(image.size() - WAVE_HEADER_SIZE);
     for (int i = 0; i < 4; ++i) image[40 + i] = (unsigned char)(size >> (8 * i));
     for (int i = 0; i < 4; ++i) image[4 + i] = (unsigned char)((size + 36) >> (8 * i));
     for (size_t f = 0; f < size / 4; ++f) {
-        int16_t v = (int16_t)std::lround(8192 * std::cos(2 * M_PI * 1000.0 * (double)f / 44100));
         for (int c = 0; c < 2; ++c) {
+            int16_t v = sample(f, c);
             image[WAVE_HEADER_SIZE + 4 * f + 2 * c] = (unsigned char)(v & 0xFF);
             image[WAVE_HEADER_SIZE + 4 * f + 2 * c + 1] = (unsigned char)((uint16_t)v >> 8);
         }
     }
     return image;
+}
+
+// A 1 kHz tone at a quarter of full scale, starting at its peak.
+static std::vector<unsigned char> tone_image(double seconds) {
+    return wave_image(seconds, [](size_t f, int) { return (int16_t)std::lround(8192 * std::cos(2 * M_PI * 1000.0 * (double)f / 44100)); });
 }
 
 int main(int argc, char** argv) {
@@ -78,6 +83,24 @@ int main(int argc, char** argv) {
         printf("stop_again=%d\n", wave_play(nullptr, 0));
         printf("playing_after_stop=%d\n", wave_playing());
         sleep_ms(400);
+        return 0;
+    }
+    if (scenario == "seek_play") {
+        // Played from `ms` into the music.
+        printf("init=%d\n", audio_init(-1, 44100, 0));
+        uint32_t handle = audio_stream_create_file(0, "vae5.wav", 0, 0, 0);
+        printf("seek=%d\n", audio_channel_seek(handle, (uint32_t)ms));
+        printf("play=%d\n", audio_channel_play(handle, 0));
+        sleep_ms(300);
+        return 0;
+    }
+    if (scenario == "music_and_wave") {
+        // The music, and over it `ms` milliseconds of a wave holding three quarters of full scale,
+        // positive on the left and negative on the right.
+        music_start();
+        std::vector<unsigned char> loud = wave_image(ms / 1000.0, [](size_t, int c) { return (int16_t)(c ? -24576 : 24576); });
+        printf("music_state=%d\nwave=%d\n", (int)music_state, wave_play(loud.data(), WAVE_ASYNC | WAVE_MEMORY));
+        sleep_ms(ms + 600);
         return 0;
     }
     fprintf(stderr, "unknown scenario '%s'\n", scenario.c_str());

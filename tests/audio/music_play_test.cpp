@@ -267,6 +267,46 @@ TEST(NoAudioDriver, MusicStaysOffAndTheWaveOutFails) {
     EXPECT_EQ(run.said["playing"], 0);
 }
 
+// Writes `seconds` of 32-bit float stereo holding `left` and `right`, which may lie beyond full scale.
+static void write_float_wav(const char* name, double seconds, float left, float right) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    std::vector<float> frames;
+    for (size_t f = 0; f < frames_of(seconds); ++f) frames.insert(frames.end(), {left, right});
+    SNDFILE* file = sf_open(name, SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    sf_writef_float(file, frames.data(), (sf_count_t)frames_of(seconds));
+    sf_close(file);
+}
+
+// How many frames of `run` hold each (left, right) pair other than silence.
+static std::map<std::pair<int, int>, size_t> frame_values(const Heard& run) {
+    std::map<std::pair<int, int>, size_t> seen;
+    for (size_t f = 0; f < run.frames(); ++f)
+        if (run.at(f, 0) || run.at(f, 1)) ++seen[{run.at(f, 0), run.at(f, 1)}];
+    return seen;
+}
+
+TEST(MusicLevel, AboveFullScaleAloneOrWithTheWaveOutClipsInsteadOfWrapping) {
+    ScratchDir dir;
+    write_float_wav("vae5.wav", 0.5, 1.5f, -1.5f);
+    Heard alone = run_scenario("disk", "show", 800);
+    ASSERT_EQ(alone.said["music_state"], 1);
+    std::map<std::pair<int, int>, size_t> clipped{{{32767, -32768}, frames_of(0.5)}};
+    EXPECT_EQ(frame_values(alone), clipped);
+
+    // Three quarters of full scale in the music and as much in the wave: together beyond it.
+    write_float_wav("vae5.wav", 1.0, 0.75f, -0.75f);
+    Heard both = run_scenario("disk", "music_and_wave", 400);
+    ASSERT_EQ(both.said["music_state"], 1);
+    ASSERT_EQ(both.said["wave"], 1);
+    std::map<std::pair<int, int>, size_t> expected{{{32767, -32768}, frames_of(0.4)},
+                                                   {{24576, -24576}, frames_of(1.0) - frames_of(0.4)}};
+    EXPECT_EQ(frame_values(both), expected);
+}
+
 // Runs of sound separated by at least 10 ms of silence: {first frame, length}.
 static std::vector<std::pair<size_t, size_t>> sounding_runs(const Heard& run) {
     std::vector<std::pair<size_t, size_t>> runs;
@@ -321,4 +361,25 @@ TEST(ChannelControl, SeekSetsWherePlayStartsAndPauseHoldsThePlace) {
         for (size_t f = 0; f < r.second && at < file.size() / 2; ++f, ++at)
             for (int c = 0; c < 2; ++c) mismatches += run.at(r.first + f, c) != file[2 * at + c];
     EXPECT_EQ(mismatches, 0u);
+}
+
+TEST(ChannelControl, SeekPastTwoMinutesLandsOnTheExactFrame) {
+    ScratchDir dir;
+    // Every frame says which it is: (its number modulo 30000) + 1 on the left, the rest on the right.
+    write_sound("vae5.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 150.5, [](int ch, double t) {
+        long f = std::lround(t * RATE);
+        return (ch == 0 ? f % 30000 + 1 : f / 30000 + 1) / 32767.0;
+    });
+    // 150.007 s is frame 6615308.7: the nearest is 6615309. A 32-bit product of milliseconds and
+    // rate would have wrapped after 97.4 s.
+    Heard run = run_scenario("disk", "seek_play", 150007);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.said["seek"], 1);
+    EXPECT_EQ(run.said["play"], 1);
+    size_t start = first_loud(run, 0);
+    ASSERT_NE(start, SIZE_MAX) << "nothing came out";
+    ASSERT_GT(run.frames(), start + 1000);
+    auto frame_number = [&](size_t f) { return (long)(run.at(f, 1) - 1) * 30000 + (run.at(f, 0) - 1); };
+    EXPECT_EQ(frame_number(start), 6615309);
+    EXPECT_EQ(frame_number(start + 1000), 6615309 + 1000);
 }

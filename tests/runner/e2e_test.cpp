@@ -2,6 +2,8 @@
 // picture, ends on Escape, and reports each start-up failure with its message and exit code 0.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -9,6 +11,7 @@
 #include "probe_show.h"
 
 #include <X11/Xlib.h>  // after the tests' headers: its macros (None, Bool) would clash with them
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 namespace {
@@ -276,6 +279,123 @@ TEST_F(E2e, ScreenOfAnotherSizeFailsWindowInit) {
     waitpid(xvfb, nullptr, 0);
 }
 
+// A window manager as far as the show's window needs one: it maps windows, grants the sizes they
+// ask for up to `width` x `height` (less than the screen when it keeps a panel for itself), and
+// keeps each window's _NET_WM_STATE as the window asks. It takes over the root's redirection
+// before it returns, then serves on a thread of its own until it goes.
+struct TestWindowManager {
+    Display* x = nullptr;
+    int width, height;
+    Atom state = 0;
+    std::atomic<bool> stop{false};
+    std::thread serving;
+    TestWindowManager(const std::string& screen, int w, int h) : width(w), height(h) {
+        for (int i = 0; i < 30 && !(x = XOpenDisplay(screen.c_str())); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!x) return;
+        state = XInternAtom(x, "_NET_WM_STATE", False);
+        XSelectInput(x, DefaultRootWindow(x), SubstructureRedirectMask | SubstructureNotifyMask);
+        XSync(x, False);
+        serving = std::thread([this] { serve(); });
+    }
+    ~TestWindowManager() {
+        stop = true;
+        if (serving.joinable()) serving.join();
+        if (x) XCloseDisplay(x);
+    }
+    // Adds (action 1), removes (0) or toggles (2) the states named in a _NET_WM_STATE request.
+    void change_state(const XClientMessageEvent& m) {
+        std::vector<Atom> now;
+        Atom type;
+        int format;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(x, m.window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) ==
+                Success && data) {
+            now.assign((Atom*)data, (Atom*)data + count);
+            XFree(data);
+        }
+        for (int k = 1; k <= 2; ++k) {
+            Atom a = (Atom)m.data.l[k];
+            auto at = std::find(now.begin(), now.end(), a);
+            if (a == 0) continue;
+            if (at != now.end() && m.data.l[0] != 1) now.erase(at);
+            else if (at == now.end() && m.data.l[0] != 0) now.push_back(a);
+        }
+        XChangeProperty(x, m.window, state, XA_ATOM, 32, PropModeReplace, (unsigned char*)now.data(), (int)now.size());
+    }
+    void serve() {
+        while (!stop) {
+            while (XPending(x)) {
+                XEvent ev;
+                XNextEvent(x, &ev);
+                if (ev.type == MapRequest) {
+                    XWindowAttributes a;
+                    if (XGetWindowAttributes(x, ev.xmaprequest.window, &a))
+                        XResizeWindow(x, ev.xmaprequest.window, std::min(a.width, width), std::min(a.height, height));
+                    XMapWindow(x, ev.xmaprequest.window);
+                } else if (ev.type == ConfigureRequest) {
+                    const XConfigureRequestEvent& r = ev.xconfigurerequest;
+                    XWindowChanges c{r.x, r.y, std::min(r.width, width), std::min(r.height, height), r.border_width,
+                                     r.above, r.detail};
+                    XConfigureWindow(x, r.window, (unsigned)r.value_mask, &c);
+                } else if (ev.type == ClientMessage && ev.xclient.message_type == state) {
+                    change_state(ev.xclient);
+                }
+            }
+            XFlush(x);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+};
+
+TEST_F(E2e, ADrawableShortOfTheScreenOnOneSideFailsWindowInit) {
+    // The screen has the 1920x1080 mode; the window manager leaves the window less on one side.
+    write_probe_assets();
+    std::string screen;
+    pid_t xvfb = start_xvfb("1920x1080", screen);
+    ASSERT_GT(xvfb, 0);
+    for (auto size : {std::pair<int, int>{1920, 1000}, std::pair<int, int>{1800, 1080}}) {
+        std::string drawable = std::to_string(size.first) + "x" + std::to_string(size.second);
+        SCOPED_TRACE(drawable);
+        TestWindowManager wm(screen, size.first, size.second);
+        ASSERT_NE(wm.x, nullptr);
+        Spawn s = spawn_in_dir();
+        s.env.push_back({"DISPLAY", screen});
+        expect_fails_with(s, screen, "window_init()!", "the drawable is " + drawable + ", not 1920x1080");
+    }
+    kill(xvfb, SIGTERM);
+    waitpid(xvfb, nullptr, 0);
+}
+
+TEST_F(E2e, TheWindowIsFullScreenByItsStateNotOnlyItsPlace) {
+    // A centred 1920x1080 window sits at +0+0 on this screen too: what makes it full screen is the
+    // state it asks the window manager for.
+    write_probe_assets();
+    std::string screen;
+    pid_t xvfb = start_xvfb("1920x1080", screen);
+    ASSERT_GT(xvfb, 0);
+    {
+        TestWindowManager wm(screen, 1920, 1080);
+        ASSERT_NE(wm.x, nullptr);
+        Spawn s = spawn_in_dir();
+        s.env.push_back({"DISPLAY", screen});
+        pid_t pid = start(s);
+        EXPECT_EQ(x_wait_window(screen, "Oruvane", 20), "1920x1080+0+0") << err();
+        std::string state;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (state.find("_NET_WM_STATE_FULLSCREEN") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            state = x_run(screen, "xprop -name Oruvane _NET_WM_STATE");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        EXPECT_NE(state.find("_NET_WM_STATE_FULLSCREEN"), std::string::npos) << state;
+        x_run(screen, "xdotool mousemove 960 540 key Escape");
+        EXPECT_EQ(wait_exit(pid, 15), 0) << err();
+    }
+    kill(xvfb, SIGTERM);
+    waitpid(xvfb, nullptr, 0);
+}
+
 TEST_F(E2e, MissingSceneFileFailsLoading) {
     write_probe_assets(7);
     expect_fails_with(spawn_in_dir(), display(), "intro_init()!", "scene file 7.ck");
@@ -296,6 +416,14 @@ TEST_F(E2e, AudioOutputThatCannotOpenFailsTheWaveGate) {
     Spawn s = spawn_in_dir();
     s.env = {{"SDL_AUDIODRIVER", "no-such-driver"}};
     expect_fails_with(s, display(), "mzk???", "audio: ");
+}
+
+TEST_F(E2e, AudioOutputWhoseCallbackNeverRunsFailsTheWaveGateAfterItsWait) {
+    write_probe_assets();
+    write_sine_wav(1.0);
+    Spawn s = spawn_in_dir();
+    s.env.push_back({"LD_PRELOAD", SILENT_OUTPUT_PATH});
+    expect_fails_with(s, display(), "mzk???", "audio: the output did not start within");
 }
 
 // Puts a named pipe, a device or a listening socket at `name` in the current directory.

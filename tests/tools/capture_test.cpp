@@ -17,6 +17,7 @@ extern "C" {
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <set>
 #include <string>
@@ -253,6 +254,103 @@ TEST_F(Capture, DrawingThroughTheXDisplayGivesTheSameFrames) {
     Decoded x = decode("x.mkv"), egl = decode("egl.mkv");
     EXPECT_EQ(x.frames, 6);
     EXPECT_EQ(x.hash, egl.hash);
+}
+
+// The clock probe's post program paints each frame's show time in whole milliseconds, the low
+// byte in red and the high byte in green, over a top half in blue and a bottom half in black.
+const char* CLOCK_POST =
+    "#version 120\nuniform sampler2D renderedTexture; uniform float time;\nvarying vec2 uv;\n"
+    "void main(){ float ms = floor(time * 1000.0 + 0.5);\n"
+    "  gl_FragColor = vec4(mod(ms, 256.0) / 255.0, floor(ms / 256.0) / 255.0, uv.y > 0.5 ? 1.0 : 0.0, 1.0)"
+    " + texture2D(renderedTexture, uv) * 0.0; }\n";
+
+// Expects an RGB frame (top row first) of the clock probe to show `ms`, and its top half at the top.
+void expect_clock_frame(const uint8_t* rgb, int ms, const std::string& what) {
+    const uint8_t* top = rgb + ((size_t)10 * 1920 + 960) * 3;
+    const uint8_t* bottom = rgb + ((size_t)1070 * 1920 + 960) * 3;
+    EXPECT_EQ(top[0] + 256 * top[1], ms) << what;
+    EXPECT_EQ(bottom[0] + 256 * bottom[1], ms) << what;
+    EXPECT_EQ(top[2], 255) << what << ": upside down";
+    EXPECT_EQ(bottom[2], 0) << what << ": upside down";
+}
+
+TEST_F(Capture, FrameNShowsItsRoundedMillisecondTopRowFirst) {
+    write_probe_show(2.0);
+    write_scene_file(19, CLOCK_POST);
+    // At 7 and 30 frames per second most frame times are not whole milliseconds: frame 1 at 7 fps
+    // is 142.86 ms, frame 2 at 30 fps is 66.67 ms. 7 fps goes to PNG frames, 30 fps to video.
+    ASSERT_EQ(capture("--to 1 --fps 7 --png-dir frames"), 0) << err();
+    for (int n = 0; n < 7; ++n) {
+        char name[64];
+        std::snprintf(name, sizeof name, "frames/%06d.png", n);
+        int w = 0, h = 0, c = 0;
+        unsigned char* png = stbi_load(name, &w, &h, &c, 3);
+        ASSERT_NE(png, nullptr) << name;
+        ASSERT_TRUE(w == 1920 && h == 1080) << name;
+        expect_clock_frame(png, (int)std::lround(n * 1000.0 / 7), name);
+        stbi_image_free(png);
+    }
+    EXPECT_FALSE(std::filesystem::exists("frames/000007.png"));
+    ASSERT_EQ(capture("--to 0.2 --fps 30 --lossless --out clock.mkv"), 0) << err();
+    Decoded d = decode("clock.mkv", [](int n, const uint8_t* rgb) {
+        expect_clock_frame(rgb, (int)std::lround(n * 1000.0 / 30), "video frame " + std::to_string(n));
+    });
+    EXPECT_EQ(d.frames, 6);
+}
+
+TEST_F(Capture, SoundStartsAtFromInMusicThatNeverRepeats) {
+    write_probe_show(1.0);
+    // Every music frame says which it is: (its number modulo 30000) + 1 on the left, the rest on
+    // the right. No offset can find the same sound elsewhere, as it can in a steady tone.
+    std::vector<int16_t> music = write_sound("vae5.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 2.0, [](int ch, double t) {
+        long f = std::lround(t * 44100);
+        return (ch == 0 ? f % 30000 + 1 : f / 30000 + 1) / 32767.0;
+    });
+    ASSERT_EQ(capture("--from 1.3 --to 1.5 --fps 10 --png-dir frames"), 0) << err();
+    ASSERT_EQ(capture("--from 1.3 --to 1.5 --fps 10 --lossless --out ramp.mkv"), 0) << err();
+    const size_t first = 57330, count = 8820;  // 1.3 s and 0.2 s at 44100 Hz
+    SF_INFO info{};
+    SNDFILE* wav = sf_open("frames/audio.wav", SFM_READ, &info);
+    ASSERT_NE(wav, nullptr);
+    std::vector<int16_t> written(2 * count);
+    EXPECT_EQ(sf_readf_short(wav, written.data(), (sf_count_t)count), (sf_count_t)count);
+    sf_close(wav);
+    EXPECT_EQ(written[0], 27331) << "the left side of music frame 57330";
+    EXPECT_EQ(written[1], 2) << "the right side of music frame 57330";
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), music.begin() + 2 * first));
+    Decoded d = decode("ramp.mkv");
+    ASSERT_EQ(d.sound.size(), 2 * count);
+    size_t differ = 0;
+    for (size_t i = 0; i < 2 * count; ++i) differ += std::lround(d.sound[i] * 32768) != music[2 * first + i];
+    EXPECT_EQ(differ, 0u);
+}
+
+TEST_F(Capture, AnInterruptedCaptureLeavesNeitherItsOutputNorItsPartFile) {
+    write_probe_show(1.0);
+    for (int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(sig));
+        Spawn s;
+        s.cwd = dir.path.string();
+        s.unset = {"DISPLAY"};
+        s.out = (dir.path / "out.txt").string();
+        s.err = (dir.path / "err.txt").string();
+        s.args = {"--out", "long.mp4"};  // the whole show: hours of frames on a software driver
+        std::filesystem::remove("out.txt");
+        pid_t pid = spawn(CAPTURE_PATH, s);
+        // Interrupted once frames are going into the part file (its first progress line).
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (read_file("out.txt").find(" frames ") == std::string::npos && alive(pid) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        bool writing = std::filesystem::exists("long.mp4.part");
+        kill(pid, sig);
+        int code = wait_exit(pid, 30);
+        ASSERT_TRUE(writing) << err();
+        EXPECT_NE(code, 0) << "an interrupted capture is a failure";
+        EXPECT_NE(code, -1) << "still running after the signal";
+        EXPECT_FALSE(std::filesystem::exists("long.mp4"));
+        EXPECT_FALSE(std::filesystem::exists("long.mp4.part"));
+    }
 }
 
 TEST_F(Capture, UnwritableOutputFailsAndLeavesNothing) {

@@ -133,6 +133,17 @@ TEST_F(PreviewTool, StartsAtTheAskedSceneAndReloadsSavedShaders) {
     EXPECT_EQ(wait_exit(pid, 15), 0) << err();
 }
 
+TEST_F(PreviewTool, WithoutSourcesARewrittenSceneFileRebuildsItsProgram) {
+    start({"--at", "60", "--no-music"});
+    // 60 s is pt04's stretch: (0.4, 0.5, 0.6). Its fragment text is scene file 7.
+    EXPECT_TRUE(wait_colour({102, 128, 153}, 10)) << err();
+    write_scene_file(7, scene(0.9, 0.1, 0.2));
+    EXPECT_TRUE(wait_colour({230, 26, 51}, 5)) << err();
+    EXPECT_TRUE(wait_text(&PreviewTool::out, "reloaded pt04: built in", 5)) << out();
+    x_run(display(), "xdotool mousemove 960 540 key Escape");
+    EXPECT_EQ(wait_exit(pid, 15), 0) << err();
+}
+
 TEST_F(PreviewTool, LoopWrapsBackToTheRangeStart) {
     start({"--loop", "94", "98", "--no-music"});
     // The range straddles pt06's hand-over to pt03: the picture shows each scene in turn.

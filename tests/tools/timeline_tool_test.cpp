@@ -58,6 +58,19 @@ TEST(TimelineTool, AtPrintsTheResultingShowsRows) {
     }
 }
 
+TEST(TimelineTool, AtRoundsItsTimeToTheNearestMillisecond) {
+    ScratchDir dir;
+    // Binary fractions fall just short of most decimal ones (1.001 s times 1000 is 1000.9999...):
+    // cut instead of rounded, a time loses its last millisecond.
+    for (auto [asked, shown] :
+         {std::pair<const char*, const char*>{"47.3", "47.300"}, {"1.001", "1.001"}, {"0.0006", "0.001"}}) {
+        ASSERT_EQ(run(std::string("at ") + asked), 0) << read_file("err.txt");
+        auto v = parse_at(read_file("out.txt"));
+        ASSERT_EQ(v["time"].size(), 1u) << asked;
+        EXPECT_EQ(v["time"][0], shown) << asked;
+    }
+}
+
 TEST(TimelineTool, CsvHasOneRowPerStepAndEveryColumn) {
     ScratchDir dir;
     ASSERT_EQ(run("csv --step 10"), 0) << read_file("err.txt");
