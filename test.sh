@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the normal and the sanitizer build,
 # starts a 1920x1080 Xvfb for the GL and end-to-end tests, and runs CTest; then builds the
-# Windows executable (libraries cached per user) and runs it under wine.
+# Windows executable (libraries cached per user) and runs it under wine; last, builds the Debian
+# package and runs its tests.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/common.sh
@@ -19,7 +20,7 @@ ctest --test-dir build-fuzz -L fuzz --output-on-failure
 
 echo "== normal build: all tests"
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
-ctest --test-dir build --output-on-failure -LE "windows|package"
+ctest --test-dir build --output-on-failure -LE "windows|package|deb"
 
 echo "== Windows build under wine: the cross-built executable on the same Xvfb"
 # No skipping: when wine or the cross toolchain cannot be installed, this fails the run.
@@ -27,3 +28,7 @@ ensure_packages $ORUVANE_WINE_PACKAGES
 ./build-windows.sh
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF -DORUVANE_WINDOWS_BIN="$PWD/build-win/bin"
 ctest --test-dir build -L "windows|package" --no-tests=error --output-on-failure
+
+echo "== Debian package: built, checked with lintian, unpacked and run on the same Xvfb"
+./build-deb.sh
+ctest --test-dir build -L deb --no-tests=error --output-on-failure
