@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the normal and the sanitizer build,
 # starts a 1920x1080 Xvfb for the GL and end-to-end tests, and runs CTest; then builds the
-# Windows executable (libraries cached per user) and runs it under wine, and builds the page for
-# the browser (libraries cached per user too) and runs it in headless Chromium.
+# Windows executable (libraries cached per user) and runs it under wine, builds the page for the
+# browser (libraries cached per user too) and runs it in headless Chromium, and last builds the
+# Debian package and runs its tests.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/common.sh
@@ -20,7 +21,7 @@ ctest --test-dir build-fuzz -L fuzz --output-on-failure
 
 echo "== normal build: all tests"
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
-ctest --test-dir build --output-on-failure -LE "windows|package|web"
+ctest --test-dir build --output-on-failure -LE "windows|package|web|deb"
 
 echo "== Windows build under wine: the cross-built executable on the same Xvfb"
 # No skipping: when wine or the cross toolchain cannot be installed, this fails the run.
@@ -34,3 +35,7 @@ ensure_packages $ORUVANE_WEB_PACKAGES $ORUVANE_WEB_TEST_PACKAGES
 ./build-web.sh
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF -DORUVANE_WEB_DIR="$PWD/build-web"
 ctest --test-dir build -L web --no-tests=error --output-on-failure
+
+echo "== Debian package: built, checked with lintian, unpacked and run on the same Xvfb"
+./build-deb.sh
+ctest --test-dir build -L deb --no-tests=error --output-on-failure

@@ -3,12 +3,16 @@
 # Debian packages the build, the show and the tests need. xfonts-base: SDL's message box draws
 # with core X fonts and cannot show itself without them. The capture tool draws through EGL
 # (libegl-mesa0 is Mesa's EGL driver) and encodes with FFmpeg's libraries (H.264 through libx264,
-# which libavcodec59 depends on); its arguments are parsed with CLI11.
+# which libavcodec59 depends on); its arguments are parsed with CLI11. The tools' manual pages
+# are made from their --help by help2man.
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
   libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
-  libcli11-dev libcairo2-dev libimgui-dev"
-ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime"
+  libcli11-dev libcairo2-dev libimgui-dev help2man"
+ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime man-db"
+# The Debian package (build-deb.sh): CPack finds the executables with file, dpkg-shlibdeps works
+# out their Depends, lintian checks the result.
+ORUVANE_DEB_PACKAGES="dpkg-dev file lintian"
 # The Windows build (build-windows.sh) and its tests under wine, with the X libraries wine only
 # recommends but needs for display modes, the cursor and input.
 ORUVANE_WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev zip"

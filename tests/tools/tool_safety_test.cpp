@@ -59,7 +59,7 @@ TEST(ToolArguments, UnknownSubcommandsAndOptionsAreNamed) {
     ScratchDir dir;
     expect_refused(TIMELINE_PATH, "frobnicate", "'frobnicate': use one of at, csv, plot");
     expect_refused(CKPACK_PATH, "shuffle x", "'shuffle'");
-    for (const std::string& tool : {TIMELINE_PATH, CKPACK_PATH, SHOWSLOTS_PATH, MKLOGO_PATH, MKMUSIC_PATH, CAPTURE_PATH,
+    for (std::string tool : {TIMELINE_PATH, CKPACK_PATH, SHOWSLOTS_PATH, MKLOGO_PATH, MKMUSIC_PATH, CAPTURE_PATH,
                                     CHECK_PATH, PREVIEW_PATH}) {
         expect_refused(tool, "--no-such-option", "--no-such-option");
         // Every --help states the one rule for outputs.
@@ -74,7 +74,7 @@ TEST(ToolPaths, AFolderPipeOrDeviceIsNeverTakenForAFile) {
     ASSERT_EQ(mkfifo("pipe", 0644), 0);
     write_file("a.fsh", "void main(){}\n");
     // Outputs: refused before any work, and the folder stays as it was.
-    for (const std::string& out : {"folder", "pipe", "/dev/null"}) {
+    for (std::string out : {"folder", "pipe", "/dev/null"}) {
         SCOPED_TRACE(out);
         EXPECT_EQ(run_tool("timeout 20 " MKMUSIC_PATH, out), 1);
         EXPECT_NE(read_file("err.txt").find(out), std::string::npos) << read_file("err.txt");

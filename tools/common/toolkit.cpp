@@ -31,6 +31,7 @@ const char* const OUTPUT_RULE =
 namespace {
 
 const char* tool_name = "tool";
+std::string installed_name;  // the tool's name as installed, when it was started by it
 std::vector<std::string> inputs;
 
 // ---- the table the signal handler cleans up -------------------------------------------------
@@ -157,6 +158,15 @@ int error(const std::string& text) {
 
 int parse(CLI::App& app, int argc, char** argv) {
     app.footer(std::string(OUTPUT_RULE) + "\n");
+    // Installed, a tool with a generic name carries the project's prefix (ckpack is
+    // oruvane-ckpack): started by that name, it uses it in its help, messages and version.
+    std::string invoked = argc > 0 ? fs::path(argv[0]).filename().string() : "";
+    if (invoked == std::string("oruvane-") + tool_name) {
+        installed_name = invoked;
+        tool_name = installed_name.c_str();
+        app.name(installed_name);
+    }
+    app.set_version_flag("--version", std::string(tool_name) + " " + ORUVANE_VERSION, "print the version and exit");
     // A word where a subcommand goes that names none: said so, with the ones there are.
     std::vector<CLI::App*> subs = app.get_subcommands([](CLI::App*) { return true; });
     if (!subs.empty() && argc > 1 && argv[1][0] == '-' && std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "-h") != 0 &&

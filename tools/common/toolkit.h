@@ -25,8 +25,9 @@ int error(const std::string& text);
 // jump to); returns 1.
 int error_in_file(const std::string& located);
 
-// Parses the command line. Returns -1 when the tool is to go on; else the status to exit with:
-// 0 after --help (written with the output rule), 2 after a usage error, reported as one line.
+// Parses the command line, adding --version. Returns -1 when the tool is to go on; else the status
+// to exit with: 0 after --help (written with the output rule) or --version, 2 after a usage error,
+// reported as one line. Started as oruvane-NAME, a tool named NAME takes that name.
 int parse(CLI::App& app, int argc, char** argv);
 // A number that must be finite and within [lo, hi]: NaN, infinities, overflow and trailing junk
 // are refused with the range named (`unit` follows the numbers in the message, e.g. "s").
