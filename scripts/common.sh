@@ -3,12 +3,12 @@
 # Debian packages the build, the show and the tests need. xfonts-base: SDL's message box draws
 # with core X fonts and cannot show itself without them. The capture tool draws through EGL
 # (libegl-mesa0 is Mesa's EGL driver) and encodes with FFmpeg's libraries (H.264 through libx264,
-# which libavcodec59 depends on); its arguments are parsed with CLI11. The tools' manual pages
-# are made from their --help by help2man.
+# which libavcodec59 depends on); its arguments are parsed with CLI11. The checker writes its
+# JSON with nlohmann-json. The tools' manual pages are made from their --help by help2man.
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
   libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
-  libcli11-dev libcairo2-dev libimgui-dev help2man"
+  libcli11-dev libcairo2-dev libimgui-dev nlohmann-json3-dev help2man"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime man-db"
 # The Debian package (build-deb.sh): CPack finds the executables with file, dpkg-shlibdeps works
 # out their Depends, lintian checks the result.
@@ -22,7 +22,7 @@ ORUVANE_WINE_PACKAGES="wine64 unzip libxrandr2 libxi6 libxcursor1 libxrender1 li
 # the shaders are checked with, and deb-src tooling for the cross-built decoders; its tests run
 # the page in Debian's Chromium.
 ORUVANE_WEB_PACKAGES="emscripten glslang-tools dpkg-dev"
-ORUVANE_WEB_TEST_PACKAGES="chromium nlohmann-json3-dev"
+ORUVANE_WEB_TEST_PACKAGES="chromium"
 # The fuzz build: clang with libFuzzer and the sanitizer runtimes.
 ORUVANE_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 
