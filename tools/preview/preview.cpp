@@ -464,7 +464,8 @@ int main(int argc, char** argv) {
     tool::init("oruvane-preview");
     CLI::App app{"Rehearses the show: starts at any time, loops a range and rebuilds a program when its source is saved.\n"
                  "Keys: space pause/resume, left/right seek 1 s (with shift 10 s), Home back to the range start,\n"
-                 "Tab the overlay (time, scrubber, parameters, frame time), Esc quit."};
+                 "Tab the overlay and, with a cue sheet, the sync editor: click the axis to seek, drag a key (Alt: no snap),\n"
+                 "double-click a row to add a key, Delete, Ctrl+Z/Ctrl+Y undo/redo, Ctrl+S save. Esc quit."};
     app.name("oruvane-preview");
     Options o;
     const double show = SHOW_LENGTH_MS / 1000.0;
