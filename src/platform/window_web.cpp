@@ -127,8 +127,15 @@ static void push_event(PlatEvent ev) {
     ++web.count;
 }
 
+// An event of `kind` with every other field zero.
+static PlatEvent event_of(int kind) {
+    PlatEvent ev = PlatEvent{};
+    ev.kind = kind;
+    return ev;
+}
+
 static EM_BOOL on_key(int, const EmscriptenKeyboardEvent* e, void*) {
-    PlatEvent ev = PlatEvent{PLAT_EVENT_KEY_DOWN, 0, 0, 0, 0, 0, 0, 0};
+    PlatEvent ev = event_of(PLAT_EVENT_KEY_DOWN);
     ev.key = strcmp(e->key, "Escape") == 0 ? PLAT_KEY_ESCAPE : (int)e->keyCode;
     ev.shift = e->shiftKey;
     push_event(ev);
@@ -141,7 +148,7 @@ static EM_BOOL on_fullscreen(int, const EmscriptenFullscreenChangeEvent* e, void
         web.fullscreen_seen = 1;
     } else if (web.fullscreen_seen) {
         web.fullscreen_seen = 0;
-        push_event(PlatEvent{PLAT_EVENT_CLOSE, 0, 0, 0, 0, 0, 0, 0});
+        push_event(event_of(PLAT_EVENT_CLOSE));
     }
     return EM_FALSE;
 }
@@ -154,7 +161,7 @@ int plat_poll_event(PlatEvent* ev) {
     return 1;
 }
 
-void plat_post_quit() { push_event(PlatEvent{PLAT_EVENT_QUIT, 0, 0, 0, 0, 0, 0, 0}); }
+void plat_post_quit() { push_event(event_of(PLAT_EVENT_QUIT)); }
 
 // ---- window and context ----------------------------------------------------------------------
 
