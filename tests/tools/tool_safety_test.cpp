@@ -131,4 +131,22 @@ TEST(ToolOutput, AnExistingFileIsReplacedOnlyWhenTheNewOneIsComplete) {
     EXPECT_EQ(listing(), (std::set<std::string>{"music.wav", "out.txt", "err.txt"}));
 }
 
+TEST(ToolOutput, AFullDiskFailsTheRunAndKeepsTheOldFile) {
+    ScratchDir dir;
+    write_file("bitmap.png", "the user's own logo");
+    write_file("music.wav", "the user's own music");
+    // A file size limit stands in for a full disk: a write past it fails as one with no space
+    // left does (the signal it would also raise is ignored, as a tool would not see one).
+    for (const std::string& cmd : {std::string(MKLOGO_PATH) + " bitmap.png", std::string(MKMUSIC_PATH) + " music.wav",
+                                   std::string(TIMELINE_PATH) + " plot --out bitmap.png"}) {
+        SCOPED_TRACE(cmd);
+        int status = std::system(("trap '' XFSZ; ulimit -f 8; exec " + cmd + " 2>err.txt").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        EXPECT_NE(read_file("err.txt").find("cannot write"), std::string::npos) << read_file("err.txt");
+        EXPECT_EQ(read_file("bitmap.png"), "the user's own logo");
+        EXPECT_EQ(read_file("music.wav"), "the user's own music");
+        EXPECT_EQ(listing(), (std::set<std::string>{"bitmap.png", "music.wav", "err.txt"}));
+    }
+}
+
 }  // namespace
