@@ -29,10 +29,12 @@ using nlohmann::json;
 // The probe, run in each page before the show's script. Its settings come from the address's
 // fragment, which the page ignores: points=x,y;x,y (pixels from the bottom left of the show's
 // 1920x1080 picture), frames=N (played frames to see before the visit ends), sound=1 (also wait
-// for the analyser to hear sound), full=1 (send the whole picture of the last frame put on the
-// canvas), escape=1 (once the frames and the sound were seen, press Escape and wait for the
-// end). A visit ends at "oruvane: still", "oruvane: end" or "oruvane: error", once the frames (and
-// the sound) were seen, or at a script error; "click to start" is clicked as soon as it shows.
+// for the analyser to hear sound, then listen on for two of its windows, so that the loudest
+// moment is one whose window lies wholly in the sound, not partly in the silence before it),
+// full=1 (send the whole picture of the last frame put on the canvas), escape=1 (once the
+// frames and the sound were seen, press Escape and wait for the end). A visit ends at
+// "oruvane: still", "oruvane: end" or "oruvane: error", once the frames (and the sound) were
+// seen, or at a script error; "click to start" is clicked as soon as it shows.
 inline const char* probe_script() {
     return R"JS((() => {
   'use strict';
@@ -41,6 +43,7 @@ inline const char* probe_script() {
   const frames = Number(cfg.frames || 0), wantSound = cfg.sound === '1', full = cfg.full === '1';
   const escape = cfg.escape === '1';
   let presents = [], played = 0, analyser = null, sound = null, done = false, picture = null, escaped = false;
+  let heardAt = null;  // when the analyser first heard sound (ms)
   // The show puts its picture on the canvas with one blit from its own framebuffer, bound for
   // reading just then: that is where the picture is read back.
   const proto = WebGL2RenderingContext.prototype, blit = proto.blitFramebuffer;
@@ -77,6 +80,7 @@ inline const char* probe_script() {
     let peak = 0;
     for (let i = 1; i < spectrum.length; ++i) if (spectrum[i] > spectrum[peak]) peak = i;
     if (!sound || rms > sound.rms) sound = {rms, hz: peak * analyser.context.sampleRate / analyser.fftSize};
+    if (rms > 0.01 && heardAt === null) heardAt = performance.now();
   };
   const report = (kind) => fetch('/report', {method: 'POST', body: JSON.stringify({
     kind, visit: location.pathname + location.search, title: document.title,
@@ -109,7 +113,9 @@ inline const char* probe_script() {
   const poll = () => {
     if (done) return;
     listen();
-    if (frames && played >= frames && (!wantSound || (sound && sound.rms > 0.01)) && !escaped) {
+    const heardLongEnough = heardAt !== null &&
+        performance.now() - heardAt >= 2000 * analyser.fftSize / analyser.context.sampleRate;
+    if (frames && played >= frames && (!wantSound || heardLongEnough) && !escaped) {
       if (!escape) finish();
       else window.dispatchEvent(new KeyboardEvent('keydown', {key: 'Escape', keyCode: 27, bubbles: true}));
       escaped = escape;
