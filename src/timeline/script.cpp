@@ -27,7 +27,7 @@ void script_run(const Cue* cues, int32_t count) {
             continue;
         }
         if (c.target < 0 || c.target >= SHOW_PARAM_COUNT) continue;
-        if (SHOW_PARAMS[c.target].integer) {
+        if (SHOW_PARAMS[c.target].integer_cues) {
             if (c.kind == CUE_SET) cue_integer_param(c.t, c.target, (int32_t)c.v[0]);
             continue;
         }
@@ -53,4 +53,10 @@ void script_clear() {
     track_count = 0;
     set_time_base(0);
     value_memory.count = 0;
+}
+
+void script_rebuild(const Cue* cues, int32_t count) {
+    script_clear();
+    time_offset_ms = 0;
+    script_run(cues, count);
 }

@@ -45,3 +45,6 @@ void script_run(const Cue* cues, int32_t count);
 // Empties the track table and the value memory and resets the time base, so that a script can be
 // built again (the tools do, when a sheet is edited); the show never calls it.
 void script_clear();
+// Builds `count` cues into an emptied timeline exactly as the show builds its own at load
+// (script_clear, time_offset_ms 0, script_run); for the tools, never the show.
+void script_rebuild(const Cue* cues, int32_t count);
