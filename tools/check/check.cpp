@@ -216,8 +216,7 @@ void run_checks(Report& rep) {
     check_logo(rep);
     if (built) {
         if (sheet_script) {
-            script_clear();
-            script_run(sheet_script->cues.data(), (int32_t)sheet_script->cues.size());
+            script_rebuild(sheet_script->cues.data(), (int32_t)sheet_script->cues.size());
         } else {
             build_show_script();
         }

@@ -8,7 +8,8 @@
 //   mark logo 205.000                    and the logo comes in
 //   tempo flash 22 bars                  the beat grid: 22 bars of four beats up to the next
 //   tempo logo 120                       tempo line (or the end); or beats at 120 per minute
-//   base 0.000                           the time base later cues are shifted by
+//   base 0.000                           the time base of the cues after it; only 0.000, since
+//                                          every time in a sheet counts from the show's start
 //   scene 48.000 pt04                    a scene slot: pt04 runs from 48 s to the next scene
 //   set 11.000 displayLogo 0             a set cue (1, 3 or 4 values; whole numbers for the
 //   set 0.000 skip_render 0                integer parameters skip_render, useEffect, logo_slot)
@@ -17,6 +18,7 @@
 // Times are seconds with at most three decimals, either absolute or from an anchor: a scheduled
 // program's label (its scene change), a mark (flash, logo) or `end`, with an offset such as
 // "pt04-2.000". Anchored cues move with their scene change or mark. Line order is insertion order.
+// A UTF-8 byte-order mark at the start is skipped, and written back.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -25,6 +27,10 @@
 #include "timeline/cues.h"
 
 namespace sheet {
+
+// The lengths a show may have. Every time a sheet names lies within its show, so every time the
+// reader keeps fits 32 bits with room to add an anchor.
+enum : int32_t { LENGTH_MIN_MS = 10 * 1000, LENGTH_MAX_MS = 30 * 60 * 1000 };
 
 // A time as the sheet writes it.
 struct When {
@@ -52,6 +58,7 @@ struct Sheet {
     std::string path;  // named in messages
     std::vector<Line> lines;
     bool final_newline = true;
+    bool bom = false;  // the text began with a UTF-8 byte-order mark
 };
 
 struct Slot {
@@ -92,7 +99,12 @@ std::string print(const Sheet& sheet);
 std::string format(const Line& line);
 
 // The absolute time of `w` in a worked-out script (anchors resolved), or -1 for an unknown anchor.
+// In a script that resolve() accepted, every time of its sheet lies within the show.
 int32_t when_ms(const When& w, const Script& script);
+// The parameter (ShowParam) named `name`, or -1.
+int param_of(const std::string& name);
+// The scene program (index in PROGRAM_TABLE, pt01 ... pt09) labelled `label`, or -1.
+int scene_program_of(const std::string& label);
 // `w` as the sheet writes it: "48.000", "pt04", "pt04-2.000".
 std::string when_text(const When& w);
 // The shortest decimal that reads back as `v`.

@@ -42,9 +42,7 @@ bool build_script(const std::string& path, std::string& error) {
     }
     tool::note_input(path);
     if (!sheet::parse(path, text, sh, error) || !sheet::resolve(sh, script, error)) return false;
-    script_clear();
-    time_offset_ms = 0;
-    script_run(script.cues.data(), (int32_t)script.cues.size());
+    script_rebuild(script.cues.data(), (int32_t)script.cues.size());
     show_ms = script.length_ms;
     slots.clear();
     for (const sheet::Slot& slot : script.slots) slots.push_back({slot.label, slot.start_ms, slot.end_ms});
@@ -101,9 +99,9 @@ int cmd_csv(double step) {
         for (int i = 0; f.n > 1 && i < f.n; ++i) std::printf(",%s.%c", f.name, COMPONENTS[i]);
     }
     std::printf("\n");
-    int32_t step_ms = (int32_t)std::lround(step * 1000.0);
-    for (int32_t ms = 0; ms <= show_ms; ms += step_ms) {
-        const ShowParams& p = params_at(ms);
+    int64_t step_ms = std::llround(step * 1000.0);
+    for (int64_t ms = 0; ms <= show_ms; ms += step_ms) {
+        const ShowParams& p = params_at((int32_t)ms);
         std::printf("%.3f,%s", ms / 1000.0, scene_label(p));
         for (const Field& f : FIELDS)
             for (int i = 0; i < f.n; ++i) std::printf(",%g", field(p, f)[i]);
