@@ -7,6 +7,7 @@
 // the frames before it: a seek clears it to black, as at the start of the show, so the first
 // frames after a seek look as they do when the show reaches that point from a black screen.
 #include <CLI/CLI.hpp>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,6 +99,47 @@ struct Preview {
     double sheet_written_at = 0;  // a sheet read again from disk waits for its first frame: when it was written
 } pv;
 
+// Signals. With nothing unsaved a signal ends the preview at once, through the toolkit's handler as
+// for every tool; with unsaved edits the handler only notes it, and the frame loop writes the edits
+// to the recovery file beside the sheet before ending the same way (nothing but a flag is safe to
+// touch inside a handler).
+const int HANDLED_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+struct sigaction tool_action[sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0]];
+volatile sig_atomic_t unsaved_edits;  // the editor's dirty flag, as the handler sees it
+volatile sig_atomic_t pending_signal;
+
+void on_signal(int sig) {
+    if (unsaved_edits) {
+        pending_signal = sig;
+        return;
+    }
+    for (size_t i = 0; i < sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0]; ++i)
+        if (HANDLED_SIGNALS[i] == sig && tool_action[i].sa_handler != SIG_DFL && tool_action[i].sa_handler != SIG_IGN)
+            tool_action[i].sa_handler(sig);
+    _exit(128 + sig);
+}
+
+void take_signals() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = on_signal;
+    sigfillset(&sa.sa_mask);
+    for (size_t i = 0; i < sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0]; ++i) sigaction(HANDLED_SIGNALS[i], &sa, &tool_action[i]);
+}
+
+// Keeps the unsaved edits of a preview that cannot ask about them any more (stopped by a signal, or
+// its window destroyed) in the recovery file, and says so. Returns 0, or 1 when they are lost.
+int keep_unsaved(const char* why) {
+    if (!pv.editing || !pv.editor.dirty) return 0;
+    std::string error;
+    if (!edit::save_recovery(pv.editor, error)) {
+        tool::error(std::string(why) + ": the unsaved edits of " + pv.editor.path + " are lost (" + error + ")");
+        return 1;
+    }
+    tool::error(std::string(why) + ": the unsaved edits of " + pv.editor.path + " are kept in " + edit::recovery_path(pv.editor));
+    return 0;
+}
+
 // The 1920x1080 framebuffer the post pass draws into.
 void make_framebuffers() {
     uint32_t fbo = 0, colour = 0;
@@ -187,6 +229,22 @@ void rebuild(int index, const std::string& vs, const std::string& fs, const std:
     std::fflush(stderr);
 }
 
+// Program `index`'s two texts from the show folder's scene files, its fragment given the slot the
+// sheet being played has for it in place of the one it was packed with. False when a file cannot
+// be read.
+bool scene_texts(int index, std::string& vs, std::string& fs) {
+    const ProgramEntry& e = PROGRAM_TABLE[index];
+    std::string* texts[2] = {&vs, &fs};
+    for (int k = 0; k < 2; ++k) {
+        scene_file_counter = e.files[k];
+        char* text = read_scene_file(k == 0 ? e.vertex_label : e.fragment_label);
+        if (!text) return false;
+        *texts[k] = slot_lines(k == 0 ? e.vertex_label : e.fragment_label, without_slot_lines(text), pv.slots);
+        std::free(text);
+    }
+    return true;
+}
+
 // A saved file: "pt03.fsh" or "pt03.vsh" under --src, or a scene file "N.ck" in the show folder.
 void on_file_changed(const Options& o, const std::string& name) {
     if (!o.src.empty()) {
@@ -212,16 +270,11 @@ void on_file_changed(const Options& o, const std::string& name) {
         if (PROGRAM_TABLE[i].files[0] == number || PROGRAM_TABLE[i].files[1] == number) index = i;
     if (index < 0) return;
     const ProgramEntry& e = PROGRAM_TABLE[index];
-    scene_file_counter = e.files[0];
-    char* vs = read_scene_file(e.vertex_label);
-    scene_file_counter = e.files[1];
-    char* fs = vs ? read_scene_file(e.fragment_label) : nullptr;
-    if (vs && fs) {
+    std::string vs, fs;
+    if (scene_texts(index, vs, fs)) {
         std::string names[2] = {std::to_string(e.files[0]) + ".ck", std::to_string(e.files[1]) + ".ck"};
         rebuild(index, vs, fs, names, written_at(name));
     }
-    std::free(vs);
-    std::free(fs);
 }
 
 void report_programs() {
@@ -269,7 +322,7 @@ void update_bands() {
 }
 
 // The edited sheet into the track table, as of the next frame. A program whose scene slot moved is
-// compiled again with its new slot lines when its sources are at hand.
+// compiled again with its new slot lines, from its source under --src or else from its scene files.
 void apply_edits() {
     edit::apply(pv.editor);
     show_params = show_params_initial;
@@ -289,12 +342,18 @@ void apply_edits() {
     pv.slots = slots;
     pv.range_end = std::min(pv.range_end, pv.editor.script.length_ms);
     update_bands();
-    if (pv.src.empty()) return;
     for (const std::string& label : moved) {
         for (int i = 0; i < PROGRAM_COUNT; ++i) {
             if (label != PROGRAM_TABLE[i].label) continue;
-            std::string names[2] = {pv.src + "/" + label + ".vsh", pv.src + "/" + label + ".fsh"};
             std::string vs, fs;
+            if (pv.src.empty()) {
+                // The scene files hold the sources as packed: their slot lines are replaced.
+                const ProgramEntry& e = PROGRAM_TABLE[i];
+                std::string names[2] = {std::to_string(e.files[0]) + ".ck", std::to_string(e.files[1]) + ".ck"};
+                if (scene_texts(i, vs, fs)) rebuild(i, vs, fs, names, now_seconds());
+                continue;
+            }
+            std::string names[2] = {pv.src + "/" + label + ".vsh", pv.src + "/" + label + ".fsh"};
             if (read_source(names[0], vs) && read_source(names[1], fs)) rebuild(i, vs, fs, names, now_seconds());
         }
     }
@@ -359,6 +418,7 @@ int run(const Options& o) {
         }
         pv.editing = true;
         length = pv.editor.script.length_ms;
+        if (!pv.editor.message.empty()) tool::error(pv.editor.message);
         // The sheet's script in place of the compiled-in one; programs whose slot differs from the
         // scene files' are compiled again from their sources.
         apply_edits();
@@ -385,23 +445,39 @@ int run(const Options& o) {
     std::fflush(stdout);
 
     bool done = false;
+    int status = 0;
     double first_frame = now_seconds();
     long frames = 0;
     while (!done) {
         PlatEvent ev;
-        while (plat_poll_event(&ev)) {
+        while (!done && plat_poll_event(&ev)) {
             if (ev.kind == PLAT_EVENT_QUIT) done = true;
+            if (ev.kind == PLAT_EVENT_CLOSE && ev.gone) {
+                // Nothing can be asked in a window that is gone.
+                status = keep_unsaved("the window was closed by another program");
+                done = true;
+                break;
+            }
             if (ev.kind == PLAT_EVENT_CLOSE) request_quit();
             overlay_event(ev);
             // Space, the arrows and Escape belong to a field being edited while it has focus.
             if (ev.kind != PLAT_EVENT_KEY_DOWN || (pv.overlay && overlay_wants_keyboard())) continue;
+            // The editor's keys act only while the track view is on the screen.
             TrackViewOut out;
-            if (pv.editing && (ev.ctrl || ev.key == PLAT_KEY_DELETE) && track_view_key(ev.key, ev.ctrl, ev.shift, out)) {
+            if (pv.editing && pv.overlay && (ev.ctrl || ev.key == PLAT_KEY_DELETE) && track_view_key(ev.key, ev.ctrl, ev.shift, out)) {
                 if (out.edited) apply_edits();
                 continue;
             }
             handle_key(ev);
         }
+        unsaved_edits = pv.editing && pv.editor.dirty;
+        if (pending_signal) {
+            int sig = pending_signal;
+            keep_unsaved(("stopped by signal " + std::to_string(sig)).c_str());
+            status = 128 + sig;
+            break;
+        }
+        if (done) break;
         char name[FILE_WATCH_NAME_SIZE];
         bool sheet_saved = false;
         while (file_watch_next(name)) {
@@ -433,6 +509,7 @@ int run(const Options& o) {
         }
         double frame_start = now_seconds();
         draw();
+        unsaved_edits = pv.editing && pv.editor.dirty;
         ++frames;
         pv.frame_ms = (now_seconds() - frame_start) * 1000;
         if (!pv.reloaded.empty()) {
@@ -455,13 +532,14 @@ int run(const Options& o) {
     preview_music_waveform_stop();
     overlay_shutdown();
     tool_gl_close();
-    return 0;
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     tool::init("oruvane-preview");
+    take_signals();
     CLI::App app{"Rehearses the show: starts at any time, loops a range and rebuilds a program when its source is saved.\n"
                  "Keys: space pause/resume, left/right seek 1 s (with shift 10 s), Home back to the range start,\n"
                  "Tab the overlay and, with a cue sheet, the sync editor: click the axis to seek, drag a key (Alt: no snap),\n"
