@@ -162,6 +162,13 @@ bool parse_line(const std::string& raw, Line& line, std::string& why) {
         line.kind = LINE_BASE;
         return need(2, "a time: base 0.000") && when(1, line.at);
     }
+    if (key == "file") {
+        line.kind = LINE_FILE;
+        if (!need(3, "a role and a path: file logo logo.png, file music music.ogg")) return false;
+        line.name = w[1];
+        line.path = w[2];
+        return true;
+    }
     if (key == "scene") {
         line.kind = LINE_SCENE;
         if (!need(3, "a time and a program: scene 48.000 pt04")) return false;
@@ -194,7 +201,7 @@ bool parse_line(const std::string& raw, Line& line, std::string& why) {
         line.name = w[4];
         return when(1, line.at) && when(2, line.until) && values(5);
     }
-    why = "unknown cue " + shown(key) + " (length, mark, tempo, base, scene, set or tween)";
+    why = "unknown cue " + shown(key) + " (length, mark, tempo, base, scene, set, tween or file)";
     return false;
 }
 
@@ -306,6 +313,13 @@ bool resolve(const Sheet& sheet, Script& out, std::string& error) {
                                    " seconds");
             out.length_ms = l.at.ms;
             length_line = (int)i;
+        } else if (l.kind == LINE_FILE) {
+            bool logo = l.name == "logo";
+            if (!logo && l.name != "music") return fail(i, "unknown file " + shown(l.name) + " (logo or music)");
+            int& seen = logo ? out.logo_line : out.music_line;
+            if (seen >= 0) return fail(i, "file " + l.name + " is named twice (the first is line " + std::to_string(seen + 1) + ")");
+            seen = (int)i;
+            (logo ? out.logo_file : out.music_file) = l.path;
         } else if (l.kind == LINE_MARK) {
             int m = l.name == MARKS[0] ? 0 : l.name == MARKS[1] ? 1 : -1;
             if (m < 0) return fail(i, "unknown mark " + shown(l.name) + " (flash or logo)");
@@ -440,6 +454,7 @@ std::string format(const Line& l) {
     case LINE_LENGTH: s = "length " + when_text(l.at); break;
     case LINE_MARK: s = "mark " + l.name + " " + when_text(l.at); break;
     case LINE_BASE: s = "base " + when_text(l.at); break;
+    case LINE_FILE: s = "file " + l.name + " " + l.path; break;
     case LINE_SCENE: s = "scene " + when_text(l.at) + " " + l.name; break;
     case LINE_TEMPO:
         s = "tempo " + when_text(l.at);

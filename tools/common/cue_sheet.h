@@ -14,6 +14,8 @@
 //   set 11.000 displayLogo 0             a set cue (1, 3 or 4 values; whole numbers for the
 //   set 0.000 skip_render 0                integer parameters skip_render, useEffect, logo_slot)
 //   tween pt04-2.000 pt04 linear gamma 0.01   a tween from one time to another, with an easing
+//   file logo logo.png                   the project's logo image and music, by their path from
+//   file music music.ogg                   the sheet's folder (packed as bitmap.png and vae5.wav)
 //
 // Times are seconds with at most three decimals, either absolute or from an anchor: a scheduled
 // program's label (its scene change), a mark (flash, logo) or `end`, with an offset such as
@@ -39,7 +41,7 @@ struct When {
     bool operator==(const When& o) const { return anchor == o.anchor && ms == o.ms; }
 };
 
-enum LineKind { LINE_TEXT, LINE_LENGTH, LINE_MARK, LINE_TEMPO, LINE_BASE, LINE_SCENE, LINE_SET, LINE_TWEEN };
+enum LineKind { LINE_TEXT, LINE_LENGTH, LINE_MARK, LINE_TEMPO, LINE_BASE, LINE_SCENE, LINE_SET, LINE_TWEEN, LINE_FILE };
 
 struct Line {
     LineKind kind = LINE_TEXT;  // LINE_TEXT: blank or a comment
@@ -48,7 +50,8 @@ struct Line {
     When at;                    // the time (a tween's start)
     When until;                 // a tween's end
     int mode = 0;               // Easing of a tween
-    std::string name;           // the parameter; a scene's program label; a mark's name
+    std::string name;           // the parameter; a scene's program label; a mark's name; a file's role
+    std::string path;           // a file line's path, as written
     std::vector<float> values;  // set and tween values; a tempo's bpm or bar count
     bool bars = false;          // a tempo given as "N bars"
     std::string comment;        // a trailing comment, from its '#'
@@ -83,6 +86,8 @@ struct Script {
     std::vector<Cue> cues;
     std::vector<int> cue_lines;  // the index in Sheet::lines of each cue
     int tracks = 0;              // tracks the cues add
+    std::string logo_file, music_file;  // the paths the file lines give, as written ("": none)
+    int logo_line = -1, music_line = -1;  // their index in Sheet::lines
 };
 
 // Reads sheet text. False with `error` as "path:line: message" for a line that is not a cue.

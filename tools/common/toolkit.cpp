@@ -255,7 +255,11 @@ int parse(CLI::App& app, int argc, char** argv) {
         error(std::string("unknown option '") + argv[1] + "': a subcommand comes first (see --help)");
         return 2;
     }
-    if (!subs.empty() && argc > 1 && argv[1][0] != '-') {
+    // A tool that takes a folder before its subcommand (oruvane-timeline PROJECT at 3) gets it.
+    std::error_code ec;
+    bool folder_first = argc > 1 && !app.get_options([](const CLI::Option* o) { return o->get_positional(); }).empty() &&
+                        fs::is_directory(argv[1], ec);
+    if (!subs.empty() && argc > 1 && argv[1][0] != '-' && !folder_first) {
         std::string known;
         bool found = false;
         for (CLI::App* sub : subs) {
@@ -717,6 +721,15 @@ void FolderOutput::abort() {
     slot_release(slot_);
     slot_ = nullptr;
     temp_.clear();
+}
+
+bool ScratchFolder::open(std::string& why) {
+    // Never put in place: the target only names where the temporary folder goes, and is unique to
+    // this process so that nothing already there is in the way.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp && tmp[0] ? tmp : "/tmp";
+    std::string target = base + "/oruvane-" + fs::path(tool_name).filename().string() + "-" + std::to_string(getpid());
+    return out_.open(target, [](const std::string&) { return false; }, why);
 }
 
 }  // namespace tool

@@ -155,4 +155,22 @@ private:
     CleanupSlot* slot_ = nullptr;
 };
 
+// A folder for this run's own use (such as a project packed for the show's loader), in the system's
+// temporary folder. It and everything added to it are removed when the run ends, fails or is
+// stopped by a signal; nothing in it is ever kept.
+class ScratchFolder {
+public:
+    // Makes the folder. False with `why` set.
+    bool open(std::string& why);
+    // The folder's path, while open.
+    const std::string& path() const { return out_.temp(); }
+    // Writes `bytes` as the new file `name` in it. False with `why` set.
+    bool write(const std::string& name, const std::string& bytes, std::string& why) { return out_.write(name, bytes, why); }
+    // Removes it; harmless when nothing is open (the destructor does the same).
+    void close() { out_.abort(); }
+
+private:
+    FolderOutput out_;
+};
+
 }  // namespace tool

@@ -20,6 +20,7 @@
 #include <iterator>
 #include <string>
 
+#include "common/project.h"
 #include "common/slot_lines.h"
 #include "common/toolkit.h"
 #include "load/gl_entry.h"
@@ -43,6 +44,7 @@ namespace {
 
 struct Options {
     std::string dir = ".";
+    bool project = false;  // a show project is rehearsed: its music is a file of the maker's
     std::string src;
     std::string script;
     double at = 0;
@@ -423,9 +425,15 @@ int run(const Options& o) {
         // scene files' are compiled again from their sources.
         apply_edits();
     }
+    if (o.at * 1000 > length || (!o.loop.empty() && o.loop[1] * 1000 > length)) {
+        tool_gl_close();
+        tool::error(std::string(o.loop.empty() ? "--at" : "--loop") + ": outside the show (0 to " +
+                    sheet::when_text(sheet::When{"", length}) + " s)");
+        return 2;
+    }
     overlay_init(length);
     update_bands();
-    track_view_init(pv.editing ? &pv.editor : nullptr, length);
+    track_view_init(pv.editing ? &pv.editor : nullptr, length, !o.project);
     pv.range_end = length;
     preview_music_waveform_start(length);
 
@@ -540,17 +548,23 @@ int run(const Options& o) {
 int main(int argc, char** argv) {
     tool::init("oruvane-preview");
     take_signals();
-    CLI::App app{"Rehearses the show: starts at any time, loops a range and rebuilds a program when its source is saved.\n"
+    CLI::App app{"Rehearses a show project or a packed show: starts at any time, loops a range and rebuilds a program when\n"
+                 "its source is saved; with a cue sheet, edits its timeline.\n"
                  "Keys: space pause/resume, left/right seek 1 s (with shift 10 s), Home back to the range start,\n"
                  "Tab the overlay and, with a cue sheet, the sync editor: click the axis to seek, drag a key (Alt: no snap),\n"
                  "double-click a row to add a key, Delete, Ctrl+Z/Ctrl+Y undo/redo, Ctrl+S save. Esc quit."};
     app.name("oruvane-preview");
     Options o;
-    const double show = SHOW_LENGTH_MS / 1000.0;
-    app.add_option("--dir", o.dir, "the show folder (scene files, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory)->capture_default_str();
-    app.add_option("--src", o.src, "folder of the GLSL sources (pt01.vsh, pt01.fsh, ...) to watch; default: the scene files")
-        ->check(CLI::ExistingDirectory);
-    app.add_option("--script", o.script, "the cue sheet to edit in the track view (Tab); default: show.cues in --src when it is there");
+    // Times are checked against the show's length once its sheet is read.
+    const double show = sheet::LENGTH_MAX_MS / 1000.0;
+    std::string project_dir;
+    app.add_option("PROJECT", project_dir, "a show project to rehearse and edit (show.cues and the sources pt01.vsh ... post.fsh); "
+                                           "a packed show folder is taken as --dir");
+    auto* dir = app.add_option("--dir", o.dir, "the packed show folder (scene files, bitmap.png, vae5.wav)")
+                    ->check(CLI::ExistingDirectory)->capture_default_str();
+    auto* src = app.add_option("--src", o.src, "folder of the GLSL sources (pt01.vsh, pt01.fsh, ...) to watch; default: the scene files")
+                    ->check(CLI::ExistingDirectory);
+    auto* script = app.add_option("--script", o.script, "the cue sheet to edit in the track view (Tab); default: show.cues in --src when it is there");
     app.add_option("--at", o.at, "show time to start at, in seconds")->check(tool::finite(0.0, show, "s"));
     app.add_option("--loop", o.loop, "play the range A..B seconds over and over")->expected(2)->check(tool::finite(0.0, show, "s"));
     auto* window = app.add_flag("--window", "in a window, scaled down to fit the screen (the default)");
@@ -561,6 +575,38 @@ int main(int argc, char** argv) {
     if (!o.loop.empty() && o.loop[1] <= o.loop[0]) {
         tool::error("--loop: needs A < B");
         return 2;
+    }
+    // A project is packed as the show reads it, outside the project (no tool writes into one), and
+    // rehearsed from there with its sources watched and its sheet edited.
+    tool::ScratchFolder packed;
+    if (!project_dir.empty()) {
+        if (dir->count() || src->count() || script->count()) {
+            tool::error("give a PROJECT, or --dir, --src and --script, not both");
+            return 2;
+        }
+        project::Kind kind = project::kind_of(project_dir);
+        if (kind == project::NOT_A_SHOW) {
+            tool::error(project_dir + " is neither a show project (show.cues and its sources) nor a packed show (0.ck ...)");
+            return 2;
+        }
+        if (kind == project::PACKED) {
+            o.dir = project_dir;
+        } else {
+            project::Project p;
+            std::vector<project::PackedFile> files;
+            std::vector<std::string> notes;
+            std::string why;
+            if (!project::open(project_dir, p, why)) return tool::error_in_file(why);
+            if (!project::pack(p, files, notes, why)) return tool::error(why);
+            for (const std::string& n : notes) tool::error("note: " + n);
+            if (!packed.open(why)) return tool::error(why);
+            for (const project::PackedFile& f : files)
+                if (!packed.write(f.name, f.bytes, why)) return tool::error(why);
+            o.dir = packed.path();
+            o.src = project_dir;
+            o.script = p.sheet_path;
+            o.project = true;
+        }
     }
     // The source folder is named relative to where the preview was started.
     if (!o.src.empty()) o.src = std::filesystem::absolute(o.src).string();

@@ -36,6 +36,7 @@ struct View {
     std::vector<float> peaks;
     int peaks_per_second = 0;
     bool ask_quit = false;
+    bool music_follows_build = false;
     // Inspector fields being typed, for the selected line.
     int fields_line = -2;
     std::string time_text;

@@ -242,8 +242,9 @@ int draw_keys(ImDrawList* dl, const Canvas& c, const std::vector<edit::Key>& key
 
 using namespace track;
 
-void track_view_init(edit::Editor* editor, int32_t length_ms) {
+void track_view_init(edit::Editor* editor, int32_t length_ms, bool music_follows_build) {
     v.editor = editor;
+    v.music_follows_build = music_follows_build;
     v.length_ms = length_ms;
     v.start_ms = 0;
     v.end_ms = length_ms;
@@ -286,8 +287,10 @@ TrackViewOut track_view_draw(float x, float y, float w, float h, int32_t show_ms
     ImGui::SameLine();
     ImGui::Text("%s%s", e.path.c_str(), e.dirty ? "  (unsaved)" : "");
     if (e.music_stale)
-        ImGui::TextColored(ImVec4(1, 0.8f, 0.4f, 1),
-                           "Scenes, marks or tempo moved: the picture follows now, the bundled music after a rebuild.");
+        ImGui::TextColored(ImVec4(1, 0.8f, 0.4f, 1), "%s",
+                           v.music_follows_build ? "Scenes, marks or tempo moved: the picture follows now, the bundled music after a rebuild."
+                                                 : "Scenes, marks or tempo moved: the picture follows now; the music is the project's file "
+                                                   "and stays as it is.");
     if (!e.message.empty()) ImGui::TextColored(ImVec4(1, 0.6f, 0.6f, 1), "%s", e.message.c_str());
 
     ImVec2 origin = ImGui::GetCursorScreenPos();
