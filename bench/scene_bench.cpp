@@ -3,6 +3,9 @@
 // the same run. Each scheduled scene is drawn through render_frame in the middle of its slot, the
 // two unscheduled ones borrow the first slot. Run from the folder holding the show's files, e.g.
 // build/show:  scene_bench [--frames N] [--shots DIR] [LABEL...]
+// With --project DIR it times a show project instead (its show.cues and GLSL sources, as the
+// starter project holds them) against a flat-colour scene: the budget a project's scenes are
+// held to is a frame of at most 1.5 times one whose scene pass does nothing.
 #define GL_GLEXT_PROTOTYPES 1  // the link status is read straight from the library
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -18,8 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "common/cue_sheet.h"
+#include "common/slot_lines.h"
+#include "common/toolkit.h"
 #include "load/gl_entry.h"
 #include "load/intro.h"
+#include "load/scene_file.h"
 #include "render/render.h"
 #include "runner/window.h"
 #include "timeline/cues.h"
@@ -62,11 +69,15 @@ void main() {
 }
 )";
 
-GLuint build_reference() {
+// The reference of a project: a scene pass that only fills the target with one colour, so the
+// ratio is what a scene costs on top of the post pass and the copy every frame pays.
+const char* FLAT_FRAGMENT = "#version 120\nvoid main() { gl_FragColor = vec4(0.4, 0.4, 0.4, 1.0); }\n";
+
+GLuint build_reference(const char* fragment) {
     GLuint program = glCreateProgram();
     GLuint vs = glCreateShader(GL_VERTEX_SHADER), fs = glCreateShader(GL_FRAGMENT_SHADER);
     glShaderSource(vs, 1, &REFERENCE_VERTEX, nullptr);
-    glShaderSource(fs, 1, &REFERENCE_FRAGMENT, nullptr);
+    glShaderSource(fs, 1, &fragment, nullptr);
     glCompileShader(vs);
     glCompileShader(fs);
     glAttachShader(program, vs);
@@ -150,6 +161,34 @@ void measure(Scene& s, Scene& reference, int frames, const std::string& shots) {
     }
 }
 
+// A show project loaded through the show's own loader: its sources, given their slots from its
+// show.cues as the build gives them, are packed into scene files in a scratch folder beside its
+// logo, the show is loaded from there, and the sheet's script replaces the compiled-in one.
+struct Project {
+    sheet::Sheet sheet;
+    sheet::Script script;
+};
+
+bool stage_project(const std::string& dir, const std::string& scratch, Project& p, std::string& why) {
+    if (!sheet::load(dir + "/show.cues", p.sheet, p.script, why)) return false;
+    std::vector<SlotSpan> slots;
+    for (const sheet::Slot& s : p.script.slots) slots.push_back({s.label, s.start_ms, s.end_ms});
+    for (const ProgramEntry& e : PROGRAM_TABLE) {
+        const char* names[2] = {e.vertex_label, e.fragment_label};
+        for (int stage = 0; stage < 2; ++stage) {
+            std::string text;
+            if (!tool::read_file(dir + "/" + names[stage], text, why)) return false;
+            text = slot_lines(names[stage], text, slots);
+            std::string bytes(text.size() + 1, '\0');
+            scene_file_scramble(text.data(), text.size(), '\n', reinterpret_cast<unsigned char*>(&bytes[0]));
+            if (!tool::write_file(scratch + "/" + std::to_string(e.files[stage]) + ".ck", bytes, why)) return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::copy_file(dir + "/logo.png", scratch + "/" + LOGO_FILE, ec);  // a project without one shows none
+    return true;
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     size_t n = v.size();
@@ -166,19 +205,23 @@ std::vector<double> walls(const std::vector<Sample>& v) {
 
 int main(int argc, char** argv) {
     int frames = 9;
-    std::string shots;
+    std::string shots, project_dir;
     std::vector<std::string> only;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
             frames = std::atoi(argv[++i]);
         } else if (!std::strcmp(argv[i], "--shots") && i + 1 < argc) {
             shots = argv[++i];
+        } else if (!std::strcmp(argv[i], "--project") && i + 1 < argc) {
+            project_dir = argv[++i];
         } else if (argv[i][0] == '-') {
-            std::printf("usage: scene_bench [--frames N] [--shots DIR] [LABEL...]\n"
+            std::printf("usage: scene_bench [--frames N] [--shots DIR] [--project DIR] [LABEL...]\n"
                         "Times every scene (or the LABELs) against a reference sphere-tracer; run from the show's folder.\n"
                         "Each of N scene frames (default 9) sits between two reference frames; its ratio is its\n"
                         "processor time over theirs, and a scene's ratio is the median of its N, shown with their range.\n"
-                        "--shots DIR saves each scene's first timed frame there as a quarter-size PNG.\n");
+                        "--shots DIR saves each scene's first timed frame there as a quarter-size PNG.\n"
+                        "--project DIR times the scenes of a show project (show.cues, pt01.vsh ... post.fsh, logo.png)\n"
+                        "against a flat-colour scene instead, on the project's own post program and script.\n");
             return std::strcmp(argv[i], "--help") ? 2 : 0;
         } else {
             only.push_back(argv[i]);
@@ -186,25 +229,60 @@ int main(int argc, char** argv) {
     }
     if (frames < 1) frames = 1;
 
+    Project project;
+    std::string scratch;
+    if (!project_dir.empty()) {
+        char name[] = "/tmp/scene_bench-XXXXXX";
+        if (!mkdtemp(name)) {
+            std::fprintf(stderr, "scene_bench: cannot make a scratch folder\n");
+            return 1;
+        }
+        scratch = name;
+        std::string why;
+        if (!stage_project(project_dir, scratch, project, why)) {
+            std::fprintf(stderr, "scene_bench: %s\n", why.c_str());
+            std::filesystem::remove_all(scratch);
+            return 1;
+        }
+    }
+    std::filesystem::path previous = std::filesystem::current_path();
+    if (!scratch.empty()) std::filesystem::current_path(scratch);
     window_state.fullscreen = 1;
-    if (!window_init(&window_state) || !intro_init()) {
+    bool loaded = window_init(&window_state) && intro_init();
+    if (!scratch.empty()) {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(scratch);
+    }
+    if (!loaded) {
         std::fprintf(stderr, "scene_bench: needs a %dx%d X display with GL, run from the show's folder\n",
                      SCREEN_WIDTH, SCREEN_HEIGHT);
         window_shutdown(&window_state);
         return 1;
     }
-    const SceneSlot& first = scene_slots[0];
-    const int32_t borrowed = (first.start_ms + first.end_ms) / 2;
+    // The scheduled scenes in show order, each in the middle of its slot; the programs no slot
+    // names borrow the first.
+    std::vector<SlotSpan> slots = built_in_slots();
+    if (!project_dir.empty()) {
+        slots.clear();
+        for (const sheet::Slot& s : project.script.slots) slots.push_back({s.label, s.start_ms, s.end_ms});
+        script_clear();
+        script_run(project.script.cues.data(), (int32_t)project.script.cues.size());
+    }
+    const int32_t borrowed = (slots[0].start_ms + slots[0].end_ms) / 2;
     std::vector<Scene> scenes;
-    scenes.push_back({"ref", build_reference(), borrowed, {}, {}});
+    scenes.push_back({"ref", build_reference(project_dir.empty() ? REFERENCE_FRAGMENT : FLAT_FRAGMENT), borrowed, {}, {}});
     if (!scenes[0].program) {
         std::fprintf(stderr, "scene_bench: the reference program does not build\n");
         window_shutdown(&window_state);
         return 1;
     }
-    for (const SceneSlot& slot : scene_slots) scenes.push_back({slot.label, program_set.*slot.program, (slot.start_ms + slot.end_ms) / 2, {}, {}});
-    scenes.push_back({"pt07", program_set.pt07, borrowed, {}, {}});
-    scenes.push_back({"pt09", program_set.pt09, borrowed, {}, {}});
+    for (const SlotSpan& slot : slots)
+        for (const ProgramEntry& e : PROGRAM_TABLE)
+            if (slot.label == e.label) scenes.push_back({e.label, program_set.*e.program, (slot.start_ms + slot.end_ms) / 2, {}, {}});
+    for (const ProgramEntry& e : PROGRAM_TABLE) {
+        bool scheduled = std::any_of(slots.begin(), slots.end(), [&](const SlotSpan& s) { return s.label == e.label; });
+        if (!scheduled && e.program != &ProgramSet::post) scenes.push_back({e.label, program_set.*e.program, borrowed, {}, {}});
+    }
 
     if (!shots.empty()) std::filesystem::create_directories(shots);
     timed_frame(scenes[0].program, scenes[0].t);  // warm-up
