@@ -7,6 +7,7 @@ target_include_directories(frame_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 # or of a show project: scene_bench --project build/template
 add_executable(scene_bench scene_bench.cpp)
 target_link_libraries(scene_bench PRIVATE oruvane_runner oruvane_toolkit PkgConfig::STB)
+target_include_directories(scene_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 
 # Capture throughput against render-only, side by side; headless. capture_bench [SHOW_DIR [FRAMES [ROUNDS [FROM]]]]
 add_executable(capture_bench capture_bench.cpp)

@@ -23,10 +23,9 @@
 
 #include "common/cue_sheet.h"
 #include "common/slot_lines.h"
-#include "common/toolkit.h"
 #include "load/gl_entry.h"
 #include "load/intro.h"
-#include "load/scene_file.h"
+#include "project_files.h"
 #include "render/render.h"
 #include "runner/window.h"
 #include "timeline/cues.h"
@@ -161,34 +160,6 @@ void measure(Scene& s, Scene& reference, int frames, const std::string& shots) {
     }
 }
 
-// A show project loaded through the show's own loader: its sources, given their slots from its
-// show.cues as the build gives them, are packed into scene files in a scratch folder beside its
-// logo, the show is loaded from there, and the sheet's script replaces the compiled-in one.
-struct Project {
-    sheet::Sheet sheet;
-    sheet::Script script;
-};
-
-bool stage_project(const std::string& dir, const std::string& scratch, Project& p, std::string& why) {
-    if (!sheet::load(dir + "/show.cues", p.sheet, p.script, why)) return false;
-    std::vector<SlotSpan> slots;
-    for (const sheet::Slot& s : p.script.slots) slots.push_back({s.label, s.start_ms, s.end_ms});
-    for (const ProgramEntry& e : PROGRAM_TABLE) {
-        const char* names[2] = {e.vertex_label, e.fragment_label};
-        for (int stage = 0; stage < 2; ++stage) {
-            std::string text;
-            if (!tool::read_file(dir + "/" + names[stage], text, why)) return false;
-            text = slot_lines(names[stage], text, slots);
-            std::string bytes(text.size() + 1, '\0');
-            scene_file_scramble(text.data(), text.size(), '\n', reinterpret_cast<unsigned char*>(&bytes[0]));
-            if (!tool::write_file(scratch + "/" + std::to_string(e.files[stage]) + ".ck", bytes, why)) return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::copy_file(dir + "/logo.png", scratch + "/" + LOGO_FILE, ec);  // a project without one shows none
-    return true;
-}
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     size_t n = v.size();
@@ -229,7 +200,11 @@ int main(int argc, char** argv) {
     }
     if (frames < 1) frames = 1;
 
-    Project project;
+    // A project is loaded through the show's own loader: its programs, given their slots from its
+    // sheet, are written as scene files into a scratch folder beside its logo and loaded from
+    // there, and the sheet's script then replaces the compiled-in one.
+    sheet::Script project;
+    std::filesystem::path previous = std::filesystem::current_path();
     std::string scratch;
     if (!project_dir.empty()) {
         char name[] = "/tmp/scene_bench-XXXXXX";
@@ -238,15 +213,16 @@ int main(int argc, char** argv) {
             return 1;
         }
         scratch = name;
+        project_dir = std::filesystem::absolute(project_dir).string();
+        std::filesystem::current_path(scratch);
         std::string why;
-        if (!stage_project(project_dir, scratch, project, why)) {
+        if (!write_project_show(project_dir, project, why)) {
             std::fprintf(stderr, "scene_bench: %s\n", why.c_str());
+            std::filesystem::current_path(previous);
             std::filesystem::remove_all(scratch);
             return 1;
         }
     }
-    std::filesystem::path previous = std::filesystem::current_path();
-    if (!scratch.empty()) std::filesystem::current_path(scratch);
     window_state.fullscreen = 1;
     bool loaded = window_init(&window_state) && intro_init();
     if (!scratch.empty()) {
@@ -264,9 +240,9 @@ int main(int argc, char** argv) {
     std::vector<SlotSpan> slots = built_in_slots();
     if (!project_dir.empty()) {
         slots.clear();
-        for (const sheet::Slot& s : project.script.slots) slots.push_back({s.label, s.start_ms, s.end_ms});
+        for (const sheet::Slot& s : project.slots) slots.push_back({s.label, s.start_ms, s.end_ms});
         script_clear();
-        script_run(project.script.cues.data(), (int32_t)project.script.cues.size());
+        script_run(project.cues.data(), (int32_t)project.cues.size());
     }
     const int32_t borrowed = (slots[0].start_ms + slots[0].end_ms) / 2;
     std::vector<Scene> scenes;
