@@ -2,15 +2,18 @@
 // is reproducible, and the arithmetic the synthesizer uses instead of libm.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "scratch_dir.h"
 #include "score.h"
+#include "template_score.h"
 
 namespace {
 
@@ -119,6 +122,45 @@ TEST(Mkmusic, FailsClearlyOnBadUse) {
     EXPECT_NE(run("a.wav b.wav"), 0);
     EXPECT_NE(run("no/such/dir/music.wav"), 0);
     EXPECT_NE(read_file("err.txt").find("no/such/dir/music.wav"), std::string::npos);
+}
+
+// The starter project's piece: as long as its sheet, the same bytes on every run, music under
+// every section with a hit on each scene change; a sheet whose beat is not the piece's is refused
+// and nothing is written.
+TEST(MkmusicTemplate, NinetySecondsLaidOnTheStarterSheet) {
+    ScratchDir dir;
+    const std::string sheet = TEMPLATE_SOURCE_DIR "/show.cues";
+    ASSERT_EQ(run("--template " + sheet + " a.ogg"), 0) << read_file("err.txt");
+    ASSERT_EQ(run("--template " + sheet + " b.ogg"), 0) << read_file("err.txt");
+    std::string a = read_file("a.ogg");
+    EXPECT_TRUE(a == read_file("b.ogg"));
+    ASSERT_EQ(a.size(), 44 + size_t(90) * RATE * 4);
+    std::vector<int16_t> s = samples(a);
+    sheet::Sheet parsed;
+    sheet::Script script;
+    std::string error;
+    ASSERT_TRUE(sheet::load(sheet, parsed, script, error)) << error;
+    const std::vector<synth::Section> plan = synth::template_sections(script);
+    ASSERT_EQ(plan.size(), 11u);
+    EXPECT_EQ(plan.back().end, 90.0);
+    for (const synth::Section& sec : plan) EXPECT_GT(rms(s, sec.start, std::min(sec.end, 87.0)), 0.03) << sec.name;
+    for (const sheet::Slot& slot : script.slots) {
+        double c = slot.start_ms / 1000.0;
+        if (c > 0) {
+            EXPECT_GT(rms(s, c, c + 0.15), 1.4 * rms(s, c - 0.15, c)) << "change at " << c << " s";
+        }
+    }
+    EXPECT_LE(std::abs(s[0]), 2);
+    EXPECT_LE(std::abs(s[s.size() - 1]), 2);
+
+    std::string text = read_file(sheet);
+    size_t at = text.find("\ntempo 0.000 120\n");
+    ASSERT_NE(at, std::string::npos);
+    write_file("show.cues", text.replace(at, 17, "\ntempo 0.000 126\n"));
+    EXPECT_EQ(run("--template show.cues c.ogg"), 1);
+    EXPECT_NE(read_file("err.txt").find("show.cues: the sheet's beat grid is not the starter score's"), std::string::npos)
+        << read_file("err.txt");
+    EXPECT_FALSE(std::filesystem::exists("c.ogg"));
 }
 
 // The synthesizer avoids libm's sin/exp2 so its output cannot change with the C library;
