@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "load/intro.h"
 #include "load/program_status.h"
 #include "project_files.h"
 #include "render/render.h"

@@ -45,6 +45,7 @@ namespace {
 struct Options {
     std::string dir = ".";
     bool project = false;  // a show project is rehearsed: its music is a file of the maker's
+    std::vector<SlotSpan> packed_slots;  // the slots the show folder's scene files were packed with
     std::string src;
     std::string script;
     double at = 0;
@@ -410,7 +411,7 @@ int run(const Options& o) {
     report_programs();
     make_framebuffers();
     pv.src = o.src;
-    pv.slots = built_in_slots();
+    pv.slots = o.project ? o.packed_slots : built_in_slots();
     int32_t length = SHOW_LENGTH_MS;
     if (!o.script.empty()) {
         std::string error;
@@ -606,6 +607,7 @@ int main(int argc, char** argv) {
             o.src = project_dir;
             o.script = p.sheet_path;
             o.project = true;
+            o.packed_slots = project::slots(p);
         }
     }
     // The source folder is named relative to where the preview was started.
