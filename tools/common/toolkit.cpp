@@ -654,6 +654,7 @@ bool FolderOutput::commit(std::string& why) {
         why = "nothing to write";
         return false;
     }
+    why.clear();
     std::string old;  // where the replaced folder is left, to be removed
     bool placed = false;
     {
