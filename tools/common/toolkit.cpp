@@ -694,9 +694,9 @@ bool FolderOutput::commit(std::string& why) {
             }
         }
         if (placed) {
-            slot_release(slot_);
-            slot_ = nullptr;
-            temp_.clear();
+            // Out of the handler's sight at once; given back (which takes the table's lock, which a
+            // thread waiting in the handler might hold) only once the swap is over.
+            slot_->kind.store(SLOT_RESERVED);
             std::error_code ec;
             if (!old.empty() && (fs::remove_all(old, ec), ec))
                 error("note: the folder " + target_ + " replaced is left as " + old + ": " + ec.message());
@@ -706,8 +706,12 @@ bool FolderOutput::commit(std::string& why) {
     if (!placed) {
         if (why.empty()) why = "cannot put " + target_ + " in place: it keeps changing";
         abort();
+        return false;
     }
-    return placed;
+    slot_release(slot_);
+    slot_ = nullptr;
+    temp_.clear();
+    return true;
 }
 
 void FolderOutput::abort() {
