@@ -55,6 +55,9 @@ TEST(ToolArguments, NanInfinitiesOverflowAndReversedRangesAreRefusedBeforeAnyWor
         expect_refused(CAPTURE_PATH, args, std::string(args).substr(0, 4));
     expect_refused(CKPACK_PATH, "pack --first 99999999999999999999 x", "--first");
     EXPECT_TRUE(listing().count("timeline.png") == 0 && listing().count("show.mp4") == 0);
+    // A range's own ends are in it: the run gets past the numbers to what comes next.
+    expect_refused(CAPTURE_PATH, "--from 0 --to 240 --dir no-such-show", "--dir no-such-show is not a folder");
+    for (const char* t : {"0", "240"}) EXPECT_EQ(run_tool(TIMELINE_PATH, std::string("at ") + t), 0) << read_file("err.txt");
 }
 
 TEST(ToolArguments, UnknownSubcommandsAndOptionsAreNamed) {
