@@ -38,4 +38,5 @@ ctest --test-dir build -L web --no-tests=error --output-on-failure
 
 echo "== Debian package: built, checked with lintian, unpacked and run on the same Xvfb"
 ./build-deb.sh
+build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF -DORUVANE_DEB_TESTS=ON
 ctest --test-dir build -L deb --no-tests=error --output-on-failure

@@ -3,11 +3,14 @@
 // slots and the tempo map). A sheet with a mistake stops the build with file:line: message.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/cue_sheet.h"
+#include "common/toolkit.h"
 #include "timeline/params.h"
 #include "timeline/program_set.h"
 
@@ -67,40 +70,52 @@ std::string source(const sheet::Sheet& sh, const sheet::Script& s) {
     return o.str();
 }
 
-// Writes `text` to `path` unless it already holds it, so an unchanged sheet rebuilds nothing.
-bool write_if_changed(const std::string& path, const std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in && old == text) return true;
-    std::string part = path + ".part";
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out || std::rename(part.c_str(), path.c_str()) != 0) {
-        std::remove(part.c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: cuesheet SHEET OUT_DIR\nwrites OUT_DIR/show_sheet.h and OUT_DIR/show_sheet.cpp from the cue sheet\n");
+    tool::init("cuesheet");
+    CLI::App app{"Turns the show's cue sheet into the compiled-in script: OUT_DIR/show_sheet.h (the show's length, "
+                 "marks and counts) and OUT_DIR/show_sheet.cpp (the cues in line order, the scene slots and the tempo "
+                 "map). A sheet with a mistake is reported as file:line: message and nothing is written; a file that "
+                 "already holds what it would get is left untouched, so an unchanged sheet rebuilds nothing.",
+                 "cuesheet"};
+    std::string sheet_path, dir;
+    app.add_option("SHEET", sheet_path, "the cue sheet (show/show.cues)")->required();
+    app.add_option("OUT_DIR", dir, "the folder to write show_sheet.h and show_sheet.cpp into")->required();
+    int status = tool::parse(app, argc, argv);
+    if (status >= 0) return status;
+    if (dir.empty()) {
+        tool::error("OUT_DIR needs a folder name ('.' for the current folder)");
         return 2;
     }
+
+    std::string text, why, error;
+    if (!tool::read_file(sheet_path, text, why)) return tool::error(why);
+    tool::note_input(sheet_path);
     sheet::Sheet sh;
     sheet::Script script;
-    std::string error;
-    if (!sheet::load(argv[1], sh, script, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
+    if (!sheet::parse(sheet_path, text, sh, error) || !sheet::resolve(sh, script, error)) return tool::error_in_file(error);
+
+    // Both files are checked before either is written, and replaced only once both are complete;
+    // one that already holds its text is not written at all.
+    namespace fs = std::filesystem;
+    struct Job {
+        std::string path, text;
+    };
+    std::vector<Job> jobs{{(fs::path(dir) / "show_sheet.h").string(), header(script)},
+                          {(fs::path(dir) / "show_sheet.cpp").string(), source(sh, script)}};
+    std::vector<std::unique_ptr<tool::Output>> outs;
+    for (const Job& j : jobs) {
+        why = tool::check_output(j.path);
+        if (!why.empty()) return tool::error(why);
+        std::string old, ignored;
+        if (tool::read_file(j.path, old, ignored) && old == j.text) continue;
+        outs.push_back(std::make_unique<tool::Output>());
+        if (!outs.back()->open(j.path, why)) return tool::error(why);
+        if (std::fwrite(j.text.data(), 1, j.text.size(), outs.back()->file()) != j.text.size())
+            return tool::error("cannot write " + j.path);
     }
-    std::string dir = argv[2];
-    if (!write_if_changed(dir + "/show_sheet.h", header(script)) || !write_if_changed(dir + "/show_sheet.cpp", source(sh, script))) {
-        std::fprintf(stderr, "cuesheet: cannot write into %s\n", dir.c_str());
-        return 1;
-    }
-    return 0;
+    for (auto& out : outs)
+        if (!out->commit(why)) return tool::error(why);
+    return tool::finish(0);
 }

@@ -128,7 +128,7 @@ struct PlatRunRequest {
     int32_t still;     // nonzero: draw only the frame at start_ms and hold it, without sound
 };
 // The desktop executable takes no arguments: always {0, 0}. A browser reads the page's address
-// (?at=SEC, and &still).
+// (?at=SEC, and &still); the start is then whatever the address asks, the runner keeps it within the show.
 PlatRunRequest plat_run_request();
 // Nonzero once the show may start its sound and clock: at once on the desktop; in a browser once
 // the viewer has clicked (the only way a page may make sound) and the sound output runs, or at

@@ -64,6 +64,8 @@ static int end_show() {
 // ends at SHOW_LENGTH_MS of show time. A still is drawn once and held, without sound.
 static int start_show() {
     PlatRunRequest request = plat_run_request();
+    // A start past the end (a page's ?at= can ask for any time) is the end.
+    if (request.start_ms > SHOW_LENGTH_MS) request.start_ms = SHOW_LENGTH_MS;
     if (request.start_ms > 0) render_clear_feedback();
     if (request.still) {
         render_frame(request.start_ms);

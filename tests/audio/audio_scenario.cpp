@@ -94,6 +94,16 @@ int main(int argc, char** argv) {
         sleep_ms(300);
         return 0;
     }
+    if (scenario == "music_seek") {
+        // The music opened as the show opens it, moved to `ms` and played from there for 2.2 s,
+        // as the preview's seek does.
+        uint32_t handle = music_open();
+        printf("seek=%d\n", audio_channel_seek(handle, (uint32_t)ms));
+        printf("play=%d\n", audio_channel_play(handle, 0));
+        audio_start();
+        sleep_ms(2200);
+        return 0;
+    }
     if (scenario == "music_and_wave") {
         // The music, and over it `ms` milliseconds of a wave holding three quarters of full scale,
         // positive on the left and negative on the right.

@@ -390,6 +390,10 @@ TEST_F(Capture, BadArgumentsAreRefused) {
         EXPECT_NE(err(), "") << args;
     }
     EXPECT_FALSE(std::filesystem::exists("show.mp4"));
+    // An empty name is refused as a mistake, not taken for the default one.
+    expect_one_line_failure("--to 0.1 --out ''", "--out needs a file name");
+    expect_one_line_failure("--to 0.1 --png-dir ''", "--png-dir needs a folder name");
+    EXPECT_FALSE(std::filesystem::exists("show.mp4"));
     EXPECT_EQ(capture("--help"), 0);
     EXPECT_NE(read_file("out.txt").find("--png-dir"), std::string::npos);
 }
@@ -433,12 +437,45 @@ TEST_F(Capture, TheContainerFollowsTheFileName) {
     EXPECT_NE(std::string(format->iformat->name).find("matroska"), std::string::npos) << format->iformat->name;
     avformat_close_input(&format);
     EXPECT_EQ(decode("plain.mkv").frames, 1);
+    // Lossless without a name: Matroska, the container that holds FFV1 and FLAC.
+    ASSERT_EQ(capture("--to 0.05 --fps 20 --lossless"), 0) << err();
+    ASSERT_EQ(avformat_open_input(&format, "show.mkv", nullptr, nullptr), 0);
+    EXPECT_NE(std::string(format->iformat->name).find("matroska"), std::string::npos) << format->iformat->name;
+    avformat_close_input(&format);
+    EXPECT_EQ(decode("show.mkv").frames, 1);
+    std::filesystem::remove("show.mkv");
     // A name whose container cannot hold the streams, or names none, is refused before any work.
     expect_one_line_failure("--to 0.1 --lossless --out exact.mp4", "cannot hold FFV1");
     expect_one_line_failure("--to 0.1 --out show.xyz", "no container is known");
     EXPECT_EQ(names_in("."), (std::set<std::string>{"0.ck", "1.ck", "2.ck", "3.ck", "4.ck", "5.ck", "6.ck", "7.ck", "8.ck", "9.ck",
                                                     "10.ck", "11.ck", "12.ck", "13.ck", "14.ck", "15.ck", "16.ck", "17.ck", "18.ck",
                                                     "19.ck", "bitmap.png", "vae5.wav", "plain.mkv", "out.txt", "err.txt"}));
+}
+
+TEST_F(Capture, ALogoTheShowCannotDecodeIsWarnedAboutAsAMissingOneIs) {
+    write_probe_show(1.0);
+    std::string png = read_file("bitmap.png");
+    // A PNG that claims 60000x60000 pixels in its header.
+    std::string huge = png;
+    for (int at : {16, 20}) huge.replace(at, 4, std::string("\x00\x00\xea\x60", 4));
+    std::string noise(4096, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = (char)(i * 2654435761u >> 13);
+    for (const auto& logo : std::vector<std::pair<std::string, std::string>>{
+             {"random bytes", noise}, {"cut short", png.substr(0, png.size() / 2)}, {"60000x60000", huge}, {"missing", ""}}) {
+        SCOPED_TRACE(logo.first);
+        if (logo.first == "missing") std::filesystem::remove("bitmap.png");
+        else write_file("bitmap.png", logo.second);
+        ASSERT_EQ(capture("--to 0.05 --fps 20 --out logo.mkv"), 0) << err();
+        std::string e = err();
+        EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
+        EXPECT_EQ(e.rfind("oruvane-capture: warning: ", 0), 0u) << e;
+        EXPECT_NE(e.find("bitmap.png"), std::string::npos) << e;
+        EXPECT_NE(e.find("the logo stays empty"), std::string::npos) << e;
+    }
+    // The good logo says nothing.
+    write_file("bitmap.png", png);
+    ASSERT_EQ(capture("--to 0.05 --fps 20 --out logo.mkv"), 0) << err();
+    EXPECT_EQ(err(), "");
 }
 
 TEST_F(Capture, TheUsersFilesSurviveEverySignalAndNothingPartialIsLeft) {

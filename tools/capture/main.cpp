@@ -18,6 +18,7 @@
 #include "common/project.h"
 #include "common/toolkit.h"
 #include "load/gl_entry.h"
+#include "load/image.h"
 #include "load/intro.h"
 #include "load/program_status.h"
 #include "platform/audio_decode.h"
@@ -119,6 +120,11 @@ int main(int argc, char** argv) {
     int status = tool::parse(app, argc, argv);
     if (status >= 0) return status;
 
+    // An empty name is a mistake, not a wish for the default one.
+    if (out_opt->count() && out.empty()) return usage("--out needs a file name");
+    if (png_opt->count() && png_dir.empty()) return usage("--png-dir needs a folder name");
+
+
     // A project is packed as the show reads it, outside the project (no tool writes into one), and
     // drawn with its own sheet.
     static project::Project p;
@@ -189,8 +195,19 @@ int main(int argc, char** argv) {
             if (!fs::is_regular_file(name, ec))
                 return fail("scene file " + (fs::path(shown_dir) / name).string() + " is missing or not a file: a show needs 0.ck ... 19.ck");
         }
-    if (!fs::is_regular_file("bitmap.png", ec))
+    // The show draws without a logo it cannot decode, as without a missing one: both are said.
+    if (!fs::exists(fs::symlink_status("bitmap.png", ec))) {
         std::fprintf(stderr, "oruvane-capture: warning: no bitmap.png in %s, the logo stays empty\n", shown_dir.c_str());
+    } else {
+        int w = 0, h = 0;
+        unsigned char* logo = image_load_rgba("bitmap.png", &w, &h);
+        if (!logo)
+            std::fprintf(stderr,
+                         "oruvane-capture: warning: bitmap.png in %s is not an image the show can decode (not a regular file, "
+                         "not an image, cut short, or over %dx%d pixels), the logo stays empty\n",
+                         shown_dir.c_str(), (int)IMAGE_MAX_SIDE, (int)IMAGE_MAX_SIDE);
+        image_free(logo);
+    }
 
     if (!tool_gl_open(x11 ? TOOL_GL_FULLSCREEN : TOOL_GL_HEADLESS, "oruvane-capture", SCREEN_WIDTH, SCREEN_HEIGHT))
         return fail(std::string(x11 ? "no full-screen GL window on the X display: " : "no GL context: ") + tool_gl_error());

@@ -1,6 +1,6 @@
 // Reading, working out and writing the cue sheet. Built into the build's sheet generator as well as
-// the tools, so it leans only on the timeline's headers and parameter table, never on the
-// generated show it describes.
+// the tools, so it leans only on the toolkit and the timeline's headers and parameter table, never
+// on the generated show it describes.
 #include "common/cue_sheet.h"
 
 #include <algorithm>
@@ -9,10 +9,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
+#include "common/toolkit.h"
 #include "timeline/params.h"
 #include "timeline/program_set.h"
 #include "timeline/tracks.h"
@@ -435,13 +435,8 @@ bool resolve(const Sheet& sheet, Script& out, std::string& error) {
 }
 
 bool load(const std::string& path, Sheet& sheet, Script& script, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
-        return false;
-    }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return parse(path, text, sheet, error) && resolve(sheet, script, error);
+    std::string text;
+    return tool::read_file(path, text, error) && parse(path, text, sheet, error) && resolve(sheet, script, error);
 }
 
 std::string format(const Line& l) {

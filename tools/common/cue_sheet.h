@@ -96,7 +96,8 @@ bool parse(const std::string& path, const std::string& text, Sheet& out, std::st
 // unknown parameter, easing, program or anchor, a time outside the show, scenes out of order or
 // overlapping, a program scheduled twice, a wrong component count, a missing length or mark.
 bool resolve(const Sheet& sheet, Script& out, std::string& error);
-// Reads, parses and works out the sheet file at `path`. False with `error` set (one line).
+// Reads (a regular file only, never waiting on a pipe), parses and works out the sheet file at
+// `path`. False with `error` set (one line).
 bool load(const std::string& path, Sheet& sheet, Script& script, std::string& error);
 // The sheet as text: each line as read, or from its fields once edited.
 std::string print(const Sheet& sheet);

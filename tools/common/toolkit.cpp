@@ -32,7 +32,9 @@ namespace tool {
 const char* const OUTPUT_RULE =
     "Outputs: a file is written beside its target under a temporary name and renamed over it only "
     "once complete, so an existing file is never truncated first and is kept when the run fails or "
-    "is interrupted; a folder, device or pipe, or a file this run reads, is refused as an output.";
+    "is interrupted; a folder, device or pipe, or a file this run reads, is refused as an output. A "
+    "folder written as a whole is made beside its target the same way and replaces only a folder "
+    "the same tool made.";
 
 // ---- the table the signal handler cleans up -------------------------------------------------
 
@@ -45,6 +47,7 @@ struct CleanupEntry {
     CleanupEntry* next;  // the one added before
     bool folder;
     char* path;
+    CleanupEntry* retired_next;  // the newest entry of the list given back before this one's
 };
 
 struct CleanupSlot {
@@ -67,7 +70,7 @@ struct Chunk {
 
 Chunk first_chunk;
 std::mutex table_mutex;                  // taking and giving back slots; never in the handler
-std::vector<CleanupEntry*> retired;      // entries of given-back slots, kept (see CleanupEntry)
+CleanupEntry* retired = nullptr;         // entries of given-back slots, kept (see CleanupEntry)
 std::atomic<int> swapping{0};            // a folder is being put in place: the handler waits
 std::atomic<int> noted_umask{-1};
 
@@ -123,12 +126,15 @@ void slot_release(CleanupSlot* s) {
     if (!s) return;
     s->kind.store(SLOT_RESERVED);
     std::lock_guard<std::mutex> lock(table_mutex);
-    for (CleanupEntry* e = s->entries.exchange(nullptr); e; e = e->next) retired.push_back(e);
+    if (CleanupEntry* newest = s->entries.exchange(nullptr)) {
+        newest->retired_next = retired;
+        retired = newest;
+    }
     s->kind.store(SLOT_FREE);
 }
 
 void slot_add_entry(CleanupSlot* s, const std::string& path, bool folder) {
-    CleanupEntry* e = new CleanupEntry{s->entries.load(), folder, new char[path.size() + 1]};
+    CleanupEntry* e = new CleanupEntry{s->entries.load(), folder, new char[path.size() + 1], nullptr};
     std::memcpy(e->path, path.c_str(), path.size() + 1);
     s->entries.store(e);
 }
@@ -658,6 +664,7 @@ bool FolderOutput::commit(std::string& why) {
         why = "nothing to write";
         return false;
     }
+    why.clear();
     std::string old;  // where the replaced folder is left, to be removed
     bool placed = false;
     {
@@ -697,9 +704,9 @@ bool FolderOutput::commit(std::string& why) {
             }
         }
         if (placed) {
-            slot_release(slot_);
-            slot_ = nullptr;
-            temp_.clear();
+            // Out of the handler's sight at once; given back (which takes the table's lock, which a
+            // thread waiting in the handler might hold) only once the swap is over.
+            slot_->kind.store(SLOT_RESERVED);
             std::error_code ec;
             if (!old.empty() && (fs::remove_all(old, ec), ec))
                 error("note: the folder " + target_ + " replaced is left as " + old + ": " + ec.message());
@@ -709,8 +716,12 @@ bool FolderOutput::commit(std::string& why) {
     if (!placed) {
         if (why.empty()) why = "cannot put " + target_ + " in place: it keeps changing";
         abort();
+        return false;
     }
-    return placed;
+    slot_release(slot_);
+    slot_ = nullptr;
+    temp_.clear();
+    return true;
 }
 
 void FolderOutput::abort() {
