@@ -1,6 +1,7 @@
 // The show's piece: chords, drum patterns, melodies and the section plan, written as notes for
 // the synthesizer engine. The sections follow the picture: they change where the show script's
 // scene slots change, and the last one starts with the logo.
+#include "show_sheet.h"
 #include "score.h"
 
 #include <algorithm>

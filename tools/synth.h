@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "show_sheet.h"
 #include "timeline/script.h"
 
 namespace synth {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "show_sheet.h"
 #include "show_rows.h"
 #include "timeline_reset.h"
 

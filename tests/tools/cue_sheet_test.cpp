@@ -190,4 +190,34 @@ TEST(CueSheet, TheBuildRefusesASheetWithAMistake) {
     EXPECT_NE(read_file("show_sheet.h").find("SHOW_SCRIPT_TRACKS = 71"), std::string::npos);
 }
 
+// The show's table has room for SHOW_TABLE_CUES cues: one more is refused on its own line, and the
+// table a sheet fills holds its length and cues with filler (no zero byte) behind them.
+TEST(CueSheet, ASheetOverTheTablesCuesIsRefusedAndATableHoldsExactlyItsCues) {
+    std::string text = "length 60\nmark flash 1\nmark logo 50\nscene 0 pt01\n";
+    for (int i = 1; i < SHOW_TABLE_CUES; ++i) text += "set " + std::to_string(i % 60) + " gamma 0.5\n";
+    sheet::Sheet s;
+    sheet::Script script;
+    std::string error;
+    ASSERT_TRUE(sheet::parse("full.cues", text, s, error) && sheet::resolve(s, script, error)) << error;
+    ASSERT_EQ(script.cues.size(), (size_t)SHOW_TABLE_CUES);
+    text += "set 1 gamma 0.25\n";
+    ASSERT_TRUE(sheet::parse("full.cues", text, s, error));
+    EXPECT_FALSE(sheet::resolve(s, script, error));
+    EXPECT_EQ(error, "full.cues:" + std::to_string(4 + SHOW_TABLE_CUES) + ": more cues than a show holds (1024)");
+
+    ASSERT_TRUE(sheet::parse("show.cues", bundled(), s, error) && sheet::resolve(s, script, error)) << error;
+    static ShowTable table;
+    sheet::fill_table(&script, table);
+    EXPECT_STREQ(table.magic, "oruvane:show-v1");
+    EXPECT_EQ(table.length_ms, 240000);
+    EXPECT_EQ(table.cue_count, (int32_t)script.cues.size());
+    EXPECT_EQ(std::memcmp(&table.cues[5], &script.cues[5], sizeof(Cue)), 0);
+    const unsigned char* rest = reinterpret_cast<const unsigned char*>(&table.cues[table.cue_count]);
+    size_t bytes = (SHOW_TABLE_CUES - table.cue_count) * sizeof(Cue);
+    EXPECT_EQ(std::count(rest, rest + bytes, 0), 0);
+    sheet::fill_table(nullptr, table);
+    EXPECT_EQ(table.length_ms, 0);
+    EXPECT_EQ(table.cue_count, 0);
+}
+
 }  // namespace

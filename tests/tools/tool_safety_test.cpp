@@ -329,19 +329,24 @@ TEST(CueSheetFiles, OnlyAFileWhoseTextChangedIsWrittenAndThenWhole) {
         stat(name, &st);
         return st.st_ino;
     };
-    ino_t header = inode("show_sheet.h"), source = inode("show_sheet.cpp");
+    ino_t header = inode("show_sheet.h"), source = inode("show_sheet.cpp"), table = inode("show_table_data.inc"),
+          empty = inode("show_table_empty.inc");
     ASSERT_EQ(run_tool(CUESHEET_PATH, "show.cues ."), 0) << read_file("err.txt");
     EXPECT_EQ(inode("show_sheet.h"), header);
     EXPECT_EQ(inode("show_sheet.cpp"), source);
-    // A changed value changes the cues only: the header stays as it was.
+    EXPECT_EQ(inode("show_table_data.inc"), table);
+    // A changed value changes the table only: the tools' files and the engine's table stay as they were.
     size_t at = sheet.find("set 0.000 gamma 1\n");
     ASSERT_NE(at, std::string::npos);
     write_file("show.cues", sheet.replace(at, 17, "set 0.000 gamma 0.5"));
     ASSERT_EQ(run_tool(CUESHEET_PATH, "show.cues ."), 0) << read_file("err.txt");
     EXPECT_EQ(inode("show_sheet.h"), header);
-    EXPECT_NE(inode("show_sheet.cpp"), source);
-    EXPECT_NE(read_file("show_sheet.cpp").find("0x1p-1f"), std::string::npos);
-    EXPECT_EQ(names_in("."), (std::set<std::string>{"show.cues", "show_sheet.h", "show_sheet.cpp", "out.txt", "err.txt"}));
+    EXPECT_EQ(inode("show_sheet.cpp"), source);
+    EXPECT_EQ(inode("show_table_empty.inc"), empty);
+    EXPECT_NE(inode("show_table_data.inc"), table);
+    EXPECT_NE(read_file("show_table_data.inc").find("0x1p-1f"), std::string::npos);
+    EXPECT_EQ(names_in("."), (std::set<std::string>{"show.cues", "show_sheet.h", "show_sheet.cpp", "show_table_data.inc",
+                                                     "show_table_empty.inc", "out.txt", "err.txt"}));
 }
 
 }  // namespace

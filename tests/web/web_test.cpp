@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "show_sheet.h"
 #include "browser.h"
 #include "probe_show.h"
 #include "timeline/params.h"

@@ -13,6 +13,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "show_sheet.h"
 #include "audio/music.h"
 #include "capture.h"
 #include "common/project.h"

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "show_sheet.h"
 #include "common/cue_sheet.h"
 #include "common/project.h"
 #include "common/slot_lines.h"

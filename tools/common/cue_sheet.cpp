@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <sstream>
 
@@ -430,6 +431,8 @@ bool resolve(const Sheet& sheet, Script& out, std::string& error) {
         out.cues.push_back(c);
         out.cue_lines.push_back((int)i);
     }
+    if (out.cues.size() > SHOW_TABLE_CUES)
+        return fail((size_t)out.cue_lines[SHOW_TABLE_CUES], "more cues than a show holds (" + std::to_string((int)SHOW_TABLE_CUES) + ")");
     if (out.tracks > TRACK_CAPACITY) return fail(sheet.lines.size() - 1, "more tracks than the table holds");
     return true;
 }
@@ -437,6 +440,25 @@ bool resolve(const Sheet& sheet, Script& out, std::string& error) {
 bool load(const std::string& path, Sheet& sheet, Script& script, std::string& error) {
     std::string text;
     return tool::read_file(path, text, error) && parse(path, text, sheet, error) && resolve(sheet, script, error);
+}
+
+void fill_table(const Script* script, ShowTable& t) {
+    std::memset(&t, 0, sizeof t);
+    std::memcpy(t.magic, SHOW_TABLE_MAGIC, sizeof t.magic);
+    t.version = SHOW_TABLE_VERSION;
+    t.size = (int32_t)sizeof t;
+    t.length_ms = script ? script->length_ms : 0;
+    t.cue_count = script ? (int32_t)script->cues.size() : 0;
+    const uint32_t filler = SHOW_TABLE_FILLER_BITS;
+    for (int i = 0; i < SHOW_TABLE_CUES; ++i) {
+        if (i < t.cue_count) {
+            t.cues[i] = script->cues[(size_t)i];
+            continue;
+        }
+        // Byte for byte: every int and float of the entry holds the filler's bits.
+        unsigned char* p = reinterpret_cast<unsigned char*>(&t.cues[i]);
+        for (size_t k = 0; k < sizeof(Cue); k += 4) std::memcpy(p + k, &filler, 4);
+    }
 }
 
 std::string format(const Line& l) {

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "timeline/cues.h"
+#include "timeline/show_table.h"
 
 namespace sheet {
 
@@ -96,6 +97,11 @@ bool parse(const std::string& path, const std::string& text, Sheet& out, std::st
 // unknown parameter, easing, program or anchor, a time outside the show, scenes out of order or
 // overlapping, a program scheduled twice, a wrong component count, a missing length or mark.
 bool resolve(const Sheet& sheet, Script& out, std::string& error);
+// The table an executable carries for `script`: its length and its cues, every other entry the
+// filler; for no script, a table that holds no show (an engine's). Both the build and the exporter
+// write tables only through this, so that the same sheet gives the same bytes.
+void fill_table(const Script* script, ShowTable& table);
+
 // Reads (a regular file only, never waiting on a pipe), parses and works out the sheet file at
 // `path`. False with `error` set (one line).
 bool load(const std::string& path, Sheet& sheet, Script& script, std::string& error);

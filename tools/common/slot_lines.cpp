@@ -1,4 +1,5 @@
 // Slot lines: the defines that hand a program its scene slot, and the driver's view of line numbers.
+#include "show_sheet.h"
 #include "slot_lines.h"
 
 #include <cstdio>

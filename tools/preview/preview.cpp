@@ -20,6 +20,7 @@
 #include <iterator>
 #include <string>
 
+#include "show_sheet.h"
 #include "common/project.h"
 #include "common/slot_lines.h"
 #include "common/toolkit.h"
