@@ -6,7 +6,6 @@
 // the toolkit's rule: whole, beside its target, and swapped in only when complete.
 #include <CLI/CLI.hpp>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,109 +17,40 @@
 #include <vector>
 
 #include "audio/music.h"
+#include "common/project.h"
 #include "common/toolkit.h"
-#include "glsl_es_translate.h"
 #include "load/intro.h"
 #include "load/scene_file.h"
 #include "timeline/script.h"
+#include "web_pack.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* const MANIFEST = "show.json";
-
-struct Packed {
-    std::string name;   // "7.ck"
-    std::string bytes;  // as written
-};
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs the validator on `text` as a shader of `stage`, handed over in the file `file` (whose
-// ending tells it the stage). Returns "" when it accepts it, else its first error as
-// "LINE: message" (LINE 0 when it names none).
-std::string validate(const std::string& validator, const std::string& file, const std::string& text) {
-    FILE* f = std::fopen(file.c_str(), "wb");
-    bool written = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f && std::fclose(f) != 0) written = false;
-    if (!written) return "0: cannot hand the shader to " + validator + ": cannot write " + file + ": " + std::strerror(errno);
-    std::string command = quoted(validator) + " " + quoted(file) + " 2>&1";
-    std::string output;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "0: cannot run " + validator;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
-    int status = pclose(p);
-    if (status == 0) return "";
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return "0: cannot run " + validator + " (install glslang-tools)";
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.compare(0, 7, "ERROR: ") != 0) continue;
-        // "ERROR: 0:12: 'foo' : undeclared identifier"
-        int string_number = 0, number = 0, used = 0;
-        if (std::sscanf(line.c_str() + 7, "%d:%d: %n", &string_number, &number, &used) == 2 && used > 0)
-            return std::to_string(number) + ": " + line.substr(7 + (size_t)used);
-        return "0: " + line.substr(7);
-    }
-    return "0: " + validator + " refused it: " + output;
-}
-
 int run(const std::string& show_dir, const std::string& out_dir, const std::string& validator) {
     std::error_code ec;
     if (!fs::is_directory(show_dir, ec)) return tool::error(show_dir + " is not a folder");
+    // The page plays the timeline built into it: a project's sheet would be left out.
+    if (project::kind_of(show_dir) == project::PROJECT)
+        return tool::error(show_dir + " is a show project, not a packed show: make its page with oruvane-export --web");
     // The folder is taken before any work, so that a target it may not replace stops the run at once.
     tool::FolderOutput out;
     std::string why;
-    if (!out.open(out_dir, tool::holds_file(MANIFEST), why)) return tool::error(why);
-    // The validator reads each shader from a file inside the folder being written, so that a
-    // failure or a signal removes it with the folder; they are gone before it is put in place.
-    const std::string scratch[2] = {out.add("shader.vert"), out.add("shader.frag")};
-
-    std::vector<Packed> files;
-    int failures = 0;
-    for (const ProgramEntry& e : PROGRAM_TABLE) {
+    if (!out.open(out_dir, tool::holds_file(WEB_MANIFEST), why)) return tool::error(why);
+    std::vector<WebFile> show;
+    int unread = 0;
+    for (const ProgramEntry& e : PROGRAM_TABLE)
         for (int k = 0; k < 2; ++k) {
-            ShaderStage stage = k == 0 ? ShaderStage::Vertex : ShaderStage::Fragment;
-            const char* label = k == 0 ? e.vertex_label : e.fragment_label;
-            std::string name = std::to_string(e.files[k]) + ".ck";
-            std::string path = (fs::path(show_dir) / name).string();
-            std::string bytes;
-            bool read = tool::read_file(path, bytes, why);
-            if (!read || bytes.empty()) {
-                std::fprintf(stderr, "%s: %s cannot be read: %s\n", path.c_str(), label, read ? "it is empty" : why.c_str());
-                ++failures;
+            std::string name = std::to_string(e.files[k]) + ".ck", path = (fs::path(show_dir) / name).string(), bytes;
+            if (!tool::read_file(path, bytes, why)) {
+                std::fprintf(stderr, "%s: %s cannot be read: %s\n", path.c_str(), k ? e.fragment_label : e.vertex_label, why.c_str());
+                ++unread;
                 continue;
             }
-            // The text is every byte but the last, which is not part of it (load/scene_file.h).
-            scene_file_xor(reinterpret_cast<unsigned char*>(&bytes[0]), bytes.size());
-            std::string text = bytes.substr(0, bytes.size() - 1);
-            GlslEsResult t = glsl_es_translate(text, stage);
-            std::string error = t.ok ? validate(validator, scratch[k], t.text) : std::to_string(t.line) + ": " + t.reason;
-            if (!error.empty()) {
-                size_t colon = error.find(": ");
-                std::string where = error.substr(0, colon) == "0" ? "" : ":" + error.substr(0, colon);
-                std::fprintf(stderr, "%s%s: %s: %s\n", path.c_str(), where.c_str(), label, error.substr(colon + 2).c_str());
-                ++failures;
-                continue;
-            }
-            std::string packed(t.text.size() + 1, '\0');
-            scene_file_scramble(t.text.data(), t.text.size(), (unsigned char)bytes.back(),
-                                reinterpret_cast<unsigned char*>(&packed[0]));
-            files.push_back({name, packed});
+            show.push_back({name, bytes});
         }
-    }
-    for (const std::string& file : scratch) unlink(file.c_str());
-    if (failures) {
-        tool::error(std::to_string(failures) + " shader" + (failures == 1 ? "" : "s") + " cannot go to the browser; nothing written");
-        return 1;
-    }
+    if (unread) return tool::error(std::to_string(unread) + " scene file" + (unread == 1 ? "" : "s") + " cannot be read; nothing written");
     // The logo and the music as they are; a show runs without either, as on the desktop (which
     // takes nothing but a regular file for them either).
     for (const char* name : {LOGO_FILE, MUSIC_FILE}) {
@@ -131,20 +61,29 @@ int run(const std::string& show_dir, const std::string& out_dir, const std::stri
         else if (!tool::read_file(path, bytes, why))
             tool::error("note: " + why + "; the show runs without it");
         else
-            files.push_back({name, bytes});
+            show.push_back({name, bytes});
     }
-
-    std::string manifest = "{\"files\": [";
+    // The validator reads each shader from a file inside the folder being written, so that a
+    // failure or a signal removes it with the folder; they are gone before it is put in place.
+    const std::string scratch[2] = {out.add("shader.vert"), out.add("shader.frag")};
+    std::vector<WebFile> page;
+    std::vector<std::string> errors;
+    bool ok = web_pack(show, validator, scratch[0], scratch[1],
+                       [&](int n) { return (fs::path(show_dir) / (std::to_string(n) + ".ck")).string(); }, page, errors);
+    for (const std::string& file : scratch) unlink(file.c_str());
+    if (!ok) {
+        for (const std::string& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
+        tool::error(std::to_string(errors.size()) + " shader" + (errors.size() == 1 ? "" : "s") + " cannot go to the browser; nothing written");
+        return 1;
+    }
     size_t total = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!out.write(files[i].name, files[i].bytes, why)) return tool::error(why);
-        manifest += (i ? ", [\"" : "[\"") + files[i].name + "\", " + std::to_string(files[i].bytes.size()) + "]";
-        total += files[i].bytes.size();
+    for (const WebFile& f : page) {
+        if (!out.write(f.name, f.bytes, why)) return tool::error(why);
+        total += f.bytes.size();
     }
-    manifest += "]}\n";
     // The list last: a folder holding it is a complete one this tool made.
-    if (!out.write(MANIFEST, manifest, why) || !out.commit(why)) return tool::error(why);
-    std::printf("%s: %d shaders translated, %zu files, %.1f MB\n", out.target().c_str(), 2 * PROGRAM_COUNT, files.size(),
+    if (!out.write(WEB_MANIFEST, web_manifest(page), why) || !out.commit(why)) return tool::error(why);
+    std::printf("%s: %d shaders translated, %zu files, %.1f MB\n", out.target().c_str(), 2 * PROGRAM_COUNT, page.size(),
                 total / 1048576.0);
     return 0;
 }
