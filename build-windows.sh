@@ -22,7 +22,7 @@ build build-win -DCMAKE_TOOLCHAIN_FILE="$ORUVANE_ROOT/cmake/mingw-w64-x86_64.cma
   -DORUVANE_SHEET_DIR="$ORUVANE_ROOT/build/generated"
 
 # Only DLLs every Windows has may be imported: anything else would have to ship beside the exe.
-for exe in build-win/bin/oruvane.exe build-win/bin/oruvane_fastclock.exe; do
+for exe in build-win/bin/oruvane.exe build-win/engine/oruvane.exe build-win/bin/oruvane_fastclock.exe; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
   for dll in $dlls; do
     case "$dll" in

@@ -21,3 +21,24 @@ const MeanColour TEMPLATE_COLOURS[] = {
     {"pt09", {140, 126, 174}}, // haze: lavender
     {"logo", {65, 49, 103}},   // the haze dimmed under the logo's dark plate and gold title
 };
+
+// The label of the entry whose mean colour is nearest `rgb`.
+inline const char* nearest_template_colour(const double rgb[3]) {
+    const char* best = "";
+    double best_d = 1e300;
+    for (const MeanColour& c : TEMPLATE_COLOURS) {
+        double d = 0;
+        for (int k = 0; k < 3; ++k) d += (rgb[k] - c.rgb[k]) * (rgb[k] - c.rgb[k]);
+        if (d < best_d) best_d = d, best = c.label;
+    }
+    return best;
+}
+
+// The mean colour of an RGB picture, `pixels` of 3 bytes each, sampled every 7th pixel.
+inline void mean_colour(const unsigned char* rgb, size_t pixels, double out[3]) {
+    double sum[3] = {0, 0, 0};
+    size_t n = 0;
+    for (size_t i = 0; i < pixels; i += 7, ++n)
+        for (int k = 0; k < 3; ++k) sum[k] += rgb[3 * i + k];
+    for (int k = 0; k < 3; ++k) out[k] = n ? sum[k] / n : 0;
+}
