@@ -15,21 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The starter project: installed beside the tools (share/oruvane/template from bin/), or in a
-// build tree beside bin/.
-std::string find_template(std::string& why) {
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    std::vector<fs::path> places;
-    if (!ec) places = {exe.parent_path() / ".." / "share" / "oruvane" / "template", exe.parent_path() / ".." / "template"};
-    for (const fs::path& p : places)
-        if (project::kind_of(p.string()) == project::PROJECT) return fs::weakly_canonical(p, ec).string();
-    why = "the starter project is not installed (looked in";
-    for (const fs::path& p : places) why += " " + p.lexically_normal().string();
-    why += ")";
-    return "";
-}
-
 // A folder that may be taken: an empty one (nothing of anyone's is lost).
 bool empty_folder(const std::string& path) {
     std::error_code ec;
@@ -38,8 +23,9 @@ bool empty_folder(const std::string& path) {
 
 int run(const std::string& dir) {
     std::string why;
-    std::string from = find_template(why);
-    if (from.empty()) return tool::error(why);
+    // Installed as share/oruvane/template beside bin/, or in a build tree beside bin/.
+    std::string from = tool::find_beside_tool("../share/oruvane/template", "../template", project::SHEET_NAME, why);
+    if (from.empty()) return tool::error("the starter project is " + why);
     std::error_code ec;
     if (fs::exists(dir, ec) && !(fs::is_directory(dir, ec) && empty_folder(dir)))
         return tool::error(dir + " exists and is not an empty folder: give a new name, so that nothing of yours is replaced");

@@ -142,6 +142,17 @@ public:
         }
         return k;
     }
+    // Starts the preview on GAMMA_SHEET with a post program that shows gamma as grey, opens the
+    // editor and finds its gamma keys.
+    void open_gamma_editor(GammaKeys& k) {
+        write_file("show.cues", GAMMA_SHEET);
+        write_scene_file(19, "#version 120\nuniform float gamma;\nvoid main(){ gl_FragColor = vec4(vec3(gamma), 1.0); }\n");
+        start({"--script", "show.cues", "--no-music"});
+        ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 0.000 s", 30)) << err();
+        x_run(display(), "xdotool mousemove 960 200 key Tab");
+        k = gamma_keys();
+        ASSERT_TRUE(k.found) << "no gamma keys on the screen";
+    }
     bool wait_text(std::string (PreviewTool::*stream)(), const std::string& text, double seconds) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         do {
@@ -230,13 +241,8 @@ TEST_F(PreviewTool, TheBundledShowsSourcesRebuildAndAMistakeIsReportedOnItsOwnLi
 // a show built from that sheet plays it.
 TEST_F(PreviewTool, AKeyDraggedInTheEditorIsSavedAndAShowBuiltFromTheSheetPlaysIt) {
     const std::string sheet = GAMMA_SHEET;
-    write_file("show.cues", sheet);
-    write_scene_file(19, "#version 120\nuniform float gamma;\nvoid main(){ gl_FragColor = vec4(vec3(gamma), 1.0); }\n");
-    start({"--script", "show.cues", "--no-music"});
-    ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 0.000 s", 30)) << err();
-    x_run(display(), "xdotool mousemove 960 200 key Tab");
-    GammaKeys k = gamma_keys();
-    ASSERT_TRUE(k.found) << "no gamma keys on the screen";
+    GammaKeys k;
+    ASSERT_NO_FATAL_FAILURE(open_gamma_editor(k));
     int left = k.left, key_x = k.last_x, key_y = k.y;
     double px_per_s = (key_x - left) / 100.0;  // the first key is cut in half at 0 s by the view's edge
     int to_x = left + (int)std::lround(7 * px_per_s);
@@ -310,13 +316,8 @@ TEST_F(PreviewTool, APipeAmongTheSourcesIsRefusedWithoutFreezingAndSignalsEndIt)
 // Unsaved edits survive every way the preview can be ended without asking: a signal, or its window
 // destroyed by another program. The editor's keys act only while its view is on the screen.
 TEST_F(PreviewTool, TheEditorsKeysActOnlyInItsViewAndUnsavedEditsOutliveASignal) {
-    write_file("show.cues", GAMMA_SHEET);
-    write_scene_file(19, "#version 120\nuniform float gamma;\nvoid main(){ gl_FragColor = vec4(vec3(gamma), 1.0); }\n");
-    start({"--script", "show.cues", "--no-music"});
-    ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 0.000 s", 30)) << err();
-    x_run(display(), "xdotool mousemove 960 200 key Tab");
-    GammaKeys k = gamma_keys();
-    ASSERT_TRUE(k.found) << "no gamma keys on the screen";
+    GammaKeys k;
+    ASSERT_NO_FATAL_FAILURE(open_gamma_editor(k));
     // Select the key at 100 s, hide the view and press Delete: nothing happens.
     x_run(display(), "xdotool mousemove " + std::to_string(k.last_x) + " " + std::to_string(k.y) + " sleep 0.3 click 1 sleep 0.3");
     x_run(display(), "xdotool mousemove 960 200 sleep 0.2 key Tab sleep 0.5 key Delete sleep 0.5 key Tab");
@@ -346,12 +347,8 @@ TEST_F(PreviewTool, TheEditorsKeysActOnlyInItsViewAndUnsavedEditsOutliveASignal)
 }
 
 TEST_F(PreviewTool, AWindowDestroyedByAnotherProgramEndsThePreviewAndKeepsUnsavedEdits) {
-    write_file("show.cues", GAMMA_SHEET);
-    start({"--script", "show.cues", "--no-music"});
-    ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 0.000 s", 30)) << err();
-    x_run(display(), "xdotool mousemove 960 200 key Tab");
-    GammaKeys k = gamma_keys();
-    ASSERT_TRUE(k.found);
+    GammaKeys k;
+    ASSERT_NO_FATAL_FAILURE(open_gamma_editor(k));
     x_run(display(), "xdotool mousemove " + std::to_string(k.last_x) + " " + std::to_string(k.y) + " sleep 0.3 click 1 sleep 0.3 key Delete");
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (gamma_keys(1).last_x > k.left + 20 && std::chrono::steady_clock::now() < deadline)

@@ -348,6 +348,19 @@ bool read_file(const std::string& path, std::string& out, std::string& why) {
     return ok;
 }
 
+std::string find_beside_tool(const std::string& installed, const std::string& in_build, const std::string& marker, std::string& why) {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    std::vector<fs::path> places;
+    if (!ec) places = {exe.parent_path() / installed, exe.parent_path() / in_build};
+    for (const fs::path& p : places)
+        if (fs::exists(p / marker, ec)) return fs::weakly_canonical(p, ec).string();
+    why = "not installed with the tools (looked in";
+    for (const fs::path& p : places) why += " " + p.lexically_normal().string();
+    why += ")";
+    return "";
+}
+
 void note_input(const std::string& path) { inputs.push_back(path); }
 
 std::string check_output(const std::string& path) {

@@ -45,6 +45,10 @@ int finish(int status);
 // Reads the whole regular file at `path` into `out`, without ever blocking: a folder, FIFO,
 // device or socket is refused. Returns false with `why` set to one line.
 bool read_file(const std::string& path, std::string& out, std::string& why);
+// A folder installed with the tools: `installed` from the tool's own folder (bin/), or, for a tool
+// run from a build tree, `in_build` from it; the first that holds `marker` (a file or folder in it).
+// "" with `why` set (the places looked in) when neither does.
+std::string find_beside_tool(const std::string& installed, const std::string& in_build, const std::string& marker, std::string& why);
 // Records a file this run reads, so that no output of the run may replace it.
 void note_input(const std::string& path);
 // Whether `path` may be written as an output file: not a folder, FIFO, device or socket, not one

@@ -42,20 +42,6 @@ struct Options {
     bool linux_release = false, windows = false, web = false;
 };
 
-// The engines installed with the tools (lib/oruvane/engines from bin/), or staged in a build tree.
-std::string find_engines(std::string& why) {
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    std::vector<fs::path> places;
-    if (!ec) places = {exe.parent_path() / ".." / "lib" / "oruvane" / "engines", exe.parent_path() / ".." / "engines"};
-    for (const fs::path& p : places)
-        if (fs::is_directory(p, ec)) return fs::weakly_canonical(p, ec).string();
-    why = "the engines are not installed (looked in";
-    for (const fs::path& p : places) why += " " + p.lexically_normal().string();
-    why += ")";
-    return "";
-}
-
 bool read(const fs::path& path, std::string& bytes, std::string& why) { return tool::read_file(path.string(), bytes, why); }
 
 // `engine` with its timeline table replaced by `table`. The engine's table is found by its marker,
@@ -184,8 +170,9 @@ std::string readme_text(const std::string& text, bool crlf) {
 int run(const Options& o) {
     auto started = std::chrono::steady_clock::now();
     std::string why;
-    std::string engines = find_engines(why);
-    if (engines.empty()) return tool::error(why);
+    // Installed as lib/oruvane/engines beside bin/, or staged in a build tree beside bin/.
+    std::string engines = tool::find_beside_tool("../lib/oruvane/engines", "../engines", "notices", why);
+    if (engines.empty()) return tool::error("the engines are " + why);
     const fs::path e(engines);
     // Every engine asked for is there before any work.
     struct Need {
