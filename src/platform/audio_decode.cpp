@@ -107,7 +107,18 @@ static int stream_next_frame(AudioDecoder& d, float* frame) {
 // Starts decoding at file frame `at`, `phase` of the way towards the frame after it.
 static void stream_restart(AudioDecoder& d, sf_count_t at, double phase) {
     d.decoded = d.used = 0;
-    d.file_done = sf_seek(d.sound, at, SEEK_SET) < 0;
+    // libsndfile 1.2.0 does not search an Ogg Vorbis stream for a frame less than two seconds
+    // ahead of where it has decoded to, and its skip there miscounts what the decoder still holds:
+    // the sound comes out shifted for good. From the start every seek is a search, which lands.
+    if (d.seek_via_start && at > 0) sf_seek(d.sound, 0, SEEK_SET);
+    sf_count_t from = at > d.seek_preroll ? at - d.seek_preroll : 0;
+    d.file_done = sf_seek(d.sound, from, SEEK_SET) < 0;
+    while (!d.file_done && from < at) {
+        sf_count_t n = at - from < AUDIO_DECODE_FRAMES ? at - from : AUDIO_DECODE_FRAMES;
+        sf_count_t got = sf_readf_float(d.sound, d.buffer, n);
+        if (got <= 0) d.file_done = 1;
+        from += got;
+    }
     d.prev_valid = stream_next_frame(d, d.prev);
     if (!d.prev_valid) d.prev[0] = d.prev[1] = 0.0f;
     d.next_valid = stream_next_frame(d, d.next);
@@ -156,6 +167,11 @@ int decoder_open_stream(AudioDecoder* d, int from_memory, const char* file, uint
     d->file_rate = info.samplerate;
     d->file_frames = info.frames;
     d->step = (double)info.samplerate / AUDIO_RATE;
+    d->seek_via_start = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_VORBIS;
+    // An MP3 frame may take its data from up to 511 bytes of the frames before it, which mpg123
+    // does not go back for after a seek: at a low bit rate the first frames come out silent.
+    // Decoding starts ten frames of 1152 early, which covers the furthest reach.
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) d->seek_preroll = 10 * 1152;
     d->kind = AUDIO_DECODER_STREAM;
     stream_restart(*d, 0, 0.0);
     return 1;

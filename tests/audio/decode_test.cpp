@@ -83,3 +83,39 @@ TEST(DecoderSeek, ModuleNearSeekSoundsAsRenderingFromTheStartDoes) {
     decoder_close(&exact);
     decoder_close(&near);
 }
+
+// Every compressed format plays through the stream decoder at the tone's level and pitch for as
+// long as it was written, and a stream moved to a frame gives what playing through to it gives,
+// to within the codec's own rounding: the capture of a show from a later start, the preview's
+// seeks and a show started part-way rely on that. The first move goes less than two seconds
+// forward from what was decoded at the opening (where libsndfile's Ogg Vorbis skips instead of
+// searching), and the tone's MP3 is of a bit rate low enough for its frames to take their data
+// from several frames back.
+TEST(DecoderFormats, CompressedStreamsPlayTheToneAndSeekWherePlayingThroughGets) {
+    ScratchDir dir;
+    for (const StreamFormat& f : compressed_formats()) {
+        SCOPED_TRACE(f.name);
+        write_tone(f.name, f, 2.0);
+        static AudioDecoder through, moved;
+        ASSERT_EQ(decoder_open_stream(&through, 0, f.name, 0, 0), 1);
+        EXPECT_NEAR(decoder_length_seconds(&through), 2.0, 0.001);
+        std::vector<float> all = mixed(&through, 3 * 44100);
+        EXPECT_NEAR((double)all.size() / 2, 2.0 * 44100, 2);
+        // The middle: the codecs' first and last blocks fade in and out.
+        const size_t edge = 4410;
+        ASSERT_GT(all.size() / 2, 2 * edge);
+        expect_test_tone(tone_of(all.data() + 2 * edge, all.size() / 2 - 2 * edge, 2, 44100, 1.0), f.name);
+
+        ASSERT_EQ(decoder_open_stream(&moved, 0, f.name, 0, 0), 1);
+        for (int64_t at : {60000, 22051, 3000}) {  // backwards too
+            ASSERT_EQ(decoder_seek(&moved, at), 1);
+            std::vector<float> out = mixed(&moved, 2000);
+            ASSERT_EQ(out.size(), 4000u) << "from frame " << at;
+            double worst = 0;
+            for (size_t i = 0; i < out.size(); ++i) worst = std::max(worst, (double)std::fabs(out[i] - all[2 * at + i]));
+            EXPECT_LT(worst, 1e-3) << "from frame " << at;
+        }
+        decoder_close(&through);
+        decoder_close(&moved);
+    }
+}
