@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package build/dist/oruvane_<version>_amd64.deb: installs what is missing,
-# builds the native tree (the show files, the tools and their manual pages), lets CPack pack the
+# builds the Windows and the browser builds (whose engines the package carries for oruvane-export)
+# and the native tree (the show files, the tools and their manual pages), lets CPack pack the
 # install layout with the Depends dpkg-shlibdeps works out, and checks the result with lintian,
 # failing on any error it reports.
 set -euo pipefail
@@ -9,8 +10,13 @@ cd "$(dirname "$0")"
 
 ensure_packages $ORUVANE_BUILD_PACKAGES $ORUVANE_DEB_PACKAGES
 
+echo "== the Windows and browser builds: their engines go into the package"
+./build-windows.sh
+./build-web.sh
+
 echo "== native build"
-build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
+build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF \
+  -DORUVANE_WINDOWS_ENGINE="$PWD/build-win/engine" -DORUVANE_WEB_ENGINE="$PWD/build-web/engine"
 
 echo "== Debian package"
 deb=$(sed -n 's/^ORUVANE_DEB:INTERNAL=//p' build/CMakeCache.txt)

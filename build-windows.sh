@@ -23,7 +23,7 @@ build build-win -DCMAKE_TOOLCHAIN_FILE="$ORUVANE_ROOT/cmake/mingw-w64-x86_64.cma
   -DORUVANE_SHEET_DIR="$ORUVANE_ROOT/build/generated"
 
 # Only DLLs every Windows has may be imported: anything else would have to ship beside the exe.
-for exe in build-win/bin/oruvane.exe build-win/bin/oruvane_fastclock.exe; do
+for exe in build-win/bin/oruvane.exe build-win/engine/oruvane.exe build-win/bin/oruvane_fastclock.exe; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
   for dll in $dlls; do
     case "$dll" in
@@ -52,21 +52,11 @@ mv build-win/dist/oruvane-win64.zip.part build-win/dist/oruvane-win64.zip
 rm -rf "$stage"
 echo "build-win/dist/oruvane-win64.zip: $(stat -c %s build-win/dist/oruvane-win64.zip) bytes"
 
-# The Debian packages holding the libraries the Linux executable links directly.
-runtime_packages() {
-  local lib path
-  for lib in $(objdump -p build/bin/oruvane | sed -n 's/^[[:space:]]*NEEDED[[:space:]]*//p'); do
-    path=$(ldconfig -p | sed -n "s|^[[:space:]]*$lib (libc6,x86-64.*) => ||p" | head -1)
-    [ -n "$path" ] && dpkg -S "$(readlink -f "$path")" 2>/dev/null | head -1 | cut -d: -f1
-  done | sort -u | tr '\n' ' '
-  echo "libgl1 libgl1-mesa-dri"  # SDL opens libGL at run time
-}
-
 stage=build/dist/oruvane-linux-x86_64
 pack_dir "$stage"
 strip -o "$stage/oruvane" build/bin/oruvane
 cp $SHOW_FILES "$stage/"
-sed "s/@RUNTIME_PACKAGES@/$(runtime_packages)/" packaging/README-linux.txt > "$stage/README.txt"
+sed "s/@RUNTIME_PACKAGES@/$(packaging/runtime-packages.sh build/bin/oruvane)/" packaging/README-linux.txt > "$stage/README.txt"
 tar -C build/dist -czf build/dist/oruvane-linux-x86_64.tar.gz.part oruvane-linux-x86_64
 mv build/dist/oruvane-linux-x86_64.tar.gz.part build/dist/oruvane-linux-x86_64.tar.gz
 rm -rf "$stage"

@@ -3,7 +3,7 @@
 # starts a 1920x1080 Xvfb for the GL and end-to-end tests, and runs CTest; then builds the
 # Windows executable (libraries cached per user) and runs it under wine, builds the page for the
 # browser (libraries cached per user too) and runs it in headless Chromium, and last builds the
-# Debian package and runs its tests.
+# Debian package and runs its tests, then the releases oruvane-export makes from it.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/common.sh
@@ -36,6 +36,10 @@ ensure_packages $ORUVANE_WEB_PACKAGES $ORUVANE_WEB_TEST_PACKAGES
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF -DORUVANE_WEB_DIR="$PWD/build-web"
 ctest --test-dir build -L web --no-tests=error --output-on-failure
 
-echo "== Debian package: built, checked with lintian, unpacked and run on the same Xvfb"
+echo "== Debian package: built (carrying the Windows and browser engines), checked with lintian, unpacked and run on the same Xvfb"
 ./build-deb.sh
+build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF -DORUVANE_DEB_TESTS=ON
 ctest --test-dir build -L deb --no-tests=error --output-on-failure
+
+echo "== releases from the unpacked package: oruvane-export, each release played on its platform"
+ctest --test-dir build -L export --no-tests=error --output-on-failure

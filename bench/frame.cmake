@@ -3,9 +3,11 @@ add_executable(frame_bench frame_bench.cpp)
 target_link_libraries(frame_bench PRIVATE oruvane_runner PkgConfig::STB)
 target_include_directories(frame_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 
-# Frame time of each scene of the bundled show; run it from build/show (it reads the show's files).
+# Frame time of each scene of the bundled show; run it from build/show (it reads the show's files),
+# or of a show project: scene_bench --project build/template
 add_executable(scene_bench scene_bench.cpp)
-target_link_libraries(scene_bench PRIVATE oruvane_runner PkgConfig::STB)
+target_link_libraries(scene_bench PRIVATE oruvane_runner oruvane_toolkit PkgConfig::STB)
+target_include_directories(scene_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 
 # Capture throughput against render-only, side by side; headless. capture_bench [SHOW_DIR [FRAMES [ROUNDS [FROM]]]]
 add_executable(capture_bench capture_bench.cpp)

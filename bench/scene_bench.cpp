@@ -3,6 +3,9 @@
 // the same run. Each scheduled scene is drawn through render_frame in the middle of its slot, the
 // two unscheduled ones borrow the first slot. Run from the folder holding the show's files, e.g.
 // build/show:  scene_bench [--frames N] [--shots DIR] [LABEL...]
+// With --project DIR it times a show project instead (its show.cues and GLSL sources, as the
+// starter project holds them) against a flat-colour scene: the budget a project's scenes are
+// held to is a frame of at most 1.5 times one whose scene pass does nothing.
 #define GL_GLEXT_PROTOTYPES 1  // the link status is read straight from the library
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -18,8 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "common/cue_sheet.h"
+#include "common/slot_lines.h"
 #include "load/gl_entry.h"
 #include "load/intro.h"
+#include "project_files.h"
 #include "render/render.h"
 #include "runner/window.h"
 #include "timeline/cues.h"
@@ -62,11 +68,15 @@ void main() {
 }
 )";
 
-GLuint build_reference() {
+// The reference of a project: a scene pass that only fills the target with one colour, so the
+// ratio is what a scene costs on top of the post pass and the copy every frame pays.
+const char* FLAT_FRAGMENT = "#version 120\nvoid main() { gl_FragColor = vec4(0.4, 0.4, 0.4, 1.0); }\n";
+
+GLuint build_reference(const char* fragment) {
     GLuint program = glCreateProgram();
     GLuint vs = glCreateShader(GL_VERTEX_SHADER), fs = glCreateShader(GL_FRAGMENT_SHADER);
     glShaderSource(vs, 1, &REFERENCE_VERTEX, nullptr);
-    glShaderSource(fs, 1, &REFERENCE_FRAGMENT, nullptr);
+    glShaderSource(fs, 1, &fragment, nullptr);
     glCompileShader(vs);
     glCompileShader(fs);
     glAttachShader(program, vs);
@@ -166,19 +176,23 @@ std::vector<double> walls(const std::vector<Sample>& v) {
 
 int main(int argc, char** argv) {
     int frames = 9;
-    std::string shots;
+    std::string shots, project_dir;
     std::vector<std::string> only;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) {
             frames = std::atoi(argv[++i]);
         } else if (!std::strcmp(argv[i], "--shots") && i + 1 < argc) {
             shots = argv[++i];
+        } else if (!std::strcmp(argv[i], "--project") && i + 1 < argc) {
+            project_dir = argv[++i];
         } else if (argv[i][0] == '-') {
-            std::printf("usage: scene_bench [--frames N] [--shots DIR] [LABEL...]\n"
+            std::printf("usage: scene_bench [--frames N] [--shots DIR] [--project DIR] [LABEL...]\n"
                         "Times every scene (or the LABELs) against a reference sphere-tracer; run from the show's folder.\n"
                         "Each of N scene frames (default 9) sits between two reference frames; its ratio is its\n"
                         "processor time over theirs, and a scene's ratio is the median of its N, shown with their range.\n"
-                        "--shots DIR saves each scene's first timed frame there as a quarter-size PNG.\n");
+                        "--shots DIR saves each scene's first timed frame there as a quarter-size PNG.\n"
+                        "--project DIR times the scenes of a show project (show.cues, pt01.vsh ... post.fsh, logo.png)\n"
+                        "against a flat-colour scene instead, on the project's own post program and script.\n");
             return std::strcmp(argv[i], "--help") ? 2 : 0;
         } else {
             only.push_back(argv[i]);
@@ -186,25 +200,65 @@ int main(int argc, char** argv) {
     }
     if (frames < 1) frames = 1;
 
+    // A project is loaded through the show's own loader: its programs, given their slots from its
+    // sheet, are written as scene files into a scratch folder beside its logo and loaded from
+    // there, and the sheet's script then replaces the compiled-in one.
+    sheet::Script project;
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::string scratch;
+    if (!project_dir.empty()) {
+        char name[] = "/tmp/scene_bench-XXXXXX";
+        if (!mkdtemp(name)) {
+            std::fprintf(stderr, "scene_bench: cannot make a scratch folder\n");
+            return 1;
+        }
+        scratch = name;
+        project_dir = std::filesystem::absolute(project_dir).string();
+        std::filesystem::current_path(scratch);
+        std::string why;
+        if (!write_project_show(project_dir, project, why)) {
+            std::fprintf(stderr, "scene_bench: %s\n", why.c_str());
+            std::filesystem::current_path(previous);
+            std::filesystem::remove_all(scratch);
+            return 1;
+        }
+    }
     window_state.fullscreen = 1;
-    if (!window_init(&window_state) || !intro_init()) {
+    bool loaded = window_init(&window_state) && intro_init();
+    if (!scratch.empty()) {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(scratch);
+    }
+    if (!loaded) {
         std::fprintf(stderr, "scene_bench: needs a %dx%d X display with GL, run from the show's folder\n",
                      SCREEN_WIDTH, SCREEN_HEIGHT);
         window_shutdown(&window_state);
         return 1;
     }
-    const SceneSlot& first = scene_slots[0];
-    const int32_t borrowed = (first.start_ms + first.end_ms) / 2;
+    // The scheduled scenes in show order, each in the middle of its slot; the programs no slot
+    // names borrow the first.
+    std::vector<SlotSpan> slots = built_in_slots();
+    if (!project_dir.empty()) {
+        slots.clear();
+        for (const sheet::Slot& s : project.slots) slots.push_back({s.label, s.start_ms, s.end_ms});
+        script_clear();
+        script_run(project.cues.data(), (int32_t)project.cues.size());
+    }
+    const int32_t borrowed = (slots[0].start_ms + slots[0].end_ms) / 2;
     std::vector<Scene> scenes;
-    scenes.push_back({"ref", build_reference(), borrowed, {}, {}});
+    scenes.push_back({"ref", build_reference(project_dir.empty() ? REFERENCE_FRAGMENT : FLAT_FRAGMENT), borrowed, {}, {}});
     if (!scenes[0].program) {
         std::fprintf(stderr, "scene_bench: the reference program does not build\n");
         window_shutdown(&window_state);
         return 1;
     }
-    for (const SceneSlot& slot : scene_slots) scenes.push_back({slot.label, program_set.*slot.program, (slot.start_ms + slot.end_ms) / 2, {}, {}});
-    scenes.push_back({"pt07", program_set.pt07, borrowed, {}, {}});
-    scenes.push_back({"pt09", program_set.pt09, borrowed, {}, {}});
+    for (const SlotSpan& slot : slots)
+        for (const ProgramEntry& e : PROGRAM_TABLE)
+            if (slot.label == e.label) scenes.push_back({e.label, program_set.*e.program, (slot.start_ms + slot.end_ms) / 2, {}, {}});
+    for (const ProgramEntry& e : PROGRAM_TABLE) {
+        bool scheduled = std::any_of(slots.begin(), slots.end(), [&](const SlotSpan& s) { return s.label == e.label; });
+        if (!scheduled && e.program != &ProgramSet::post) scenes.push_back({e.label, program_set.*e.program, borrowed, {}, {}});
+    }
 
     if (!shots.empty()) std::filesystem::create_directories(shots);
     timed_frame(scenes[0].program, scenes[0].t);  // warm-up

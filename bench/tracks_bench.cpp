@@ -1,6 +1,7 @@
 // Cost of one frame's timeline pass over the show script's tracks.
 #include <benchmark/benchmark.h>
 
+#include "show_sheet.h"
 #include "timeline/params.h"
 #include "timeline/script.h"
 #include "timeline/tracks.h"

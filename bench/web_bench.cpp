@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "show_sheet.h"
 #include "browser.h"
 #include "load/intro.h"
 #include "platform/platform.h"

@@ -10,7 +10,7 @@
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libogg-dev libvorbis-dev libflac-dev libopus-dev libmpg123-dev libmp3lame-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
   libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
-  libcli11-dev libcairo2-dev libimgui-dev nlohmann-json3-dev help2man"
+  libcli11-dev libcairo2-dev libimgui-dev nlohmann-json3-dev help2man libarchive-dev glslang-tools"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime man-db"
 # The Debian package (build-deb.sh): CPack finds the executables with file, dpkg-shlibdeps works
 # out their Depends, lintian checks the result.

@@ -13,10 +13,11 @@ target_compile_definitions(mklogo PRIVATE LOGO_FONT_PATH="${ORUVANE_LOGO_FONT}")
 target_link_libraries(mklogo PRIVATE oruvane_toolkit PkgConfig::STB)
 
 # The synthesizer is a library so its tests can check the arithmetic it relies on: the engine,
-# and the score, which lays its sections on the show script's scene slots.
-add_library(oruvane_synth STATIC synth.cpp score.cpp)
+# the score, which lays its sections on the show script's scene slots, and the starter project's
+# score, laid on the slots of the sheet it is given.
+add_library(oruvane_synth STATIC synth.cpp score.cpp template_score.cpp)
 target_include_directories(oruvane_synth PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(oruvane_synth PUBLIC oruvane_core)
+target_link_libraries(oruvane_synth PUBLIC oruvane_core oruvane_toolkit)
 # Byte-identical output on every build: no fused multiply-adds (which -march flags would
 # otherwise allow), and optimised even in Debug builds because the tests render the whole
 # piece several times.

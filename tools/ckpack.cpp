@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/project.h"
 #include "common/toolkit.h"
 #include "load/scene_file.h"
 
@@ -65,11 +66,8 @@ int pack(const std::string& dir, long first, const std::vector<std::string>& sou
     if (!read_inputs(sources, texts)) return 1;
     std::vector<Job> jobs;
     for (size_t i = 0; i < texts.size(); ++i) {
-        // The show hands the text to the shader compiler as a zero-terminated string.
-        if (texts[i].find('\0') != std::string::npos)
-            return tool::error(sources[i] + " contains a zero byte; the show would cut the text there");
-        std::string bytes(texts[i].size() + 1, '\0');
-        scene_file_scramble(texts[i].data(), texts[i].size(), 0, reinterpret_cast<unsigned char*>(&bytes[0]));
+        std::string bytes, why;
+        if (!project::scene_file_bytes(texts[i], bytes, why)) return tool::error(sources[i] + " " + why);
         jobs.push_back({(fs::path(dir) / (std::to_string(first + (long)i) + ".ck")).string(), bytes});
     }
     return write_all(jobs);
@@ -98,7 +96,9 @@ int main(int argc, char** argv) {
     tool::init("ckpack");
     CLI::App app{"Packs shader sources into the show's numbered scene files and unpacks them back.\n"
                  "  ckpack pack [-o DIR] [--first N] SOURCE...\n"
-                 "  ckpack unpack [-o DIR] FILE.ck..."};
+                 "  ckpack unpack [-o DIR] FILE.ck...\n"
+                 "The sources are packed as they are, in the order given. To pack a show project (show.cues and its\n"
+                 "sources, each given its scene slot) into a folder the show plays, use oruvane-pack."};
     app.name("ckpack");
     app.require_subcommand(1, 1);
     std::string dir = ".";

@@ -1,5 +1,7 @@
 // mklogo: draws the show's title image (bitmap.png), pale lettering with a soft glow and a thin
-// underline on a transparent background, which the closing scene fades in over the picture.
+// underline on a transparent background, which the closing scene fades in over the picture; or,
+// with --template, the starter project's logo.png: a placeholder title in warm gold on a dark
+// translucent plate inside a rounded frame, readable over any scene.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -21,6 +23,7 @@ namespace {
 
 const int W = 1024, H = 256;
 const char* TITLE = "ORUVANE";
+const char* STARTER_TITLE = "YOUR SHOW";
 
 // Coverage in [0,1] per pixel; the glyphs and line are drawn here first, then coloured.
 using Plane = std::vector<float>;
@@ -29,10 +32,11 @@ void append_bytes(void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), (size_t)size);
 }
 
-// Lays the title out with wide tracking, scaled so it spans most of the width without
-// letting the glow reach the edges.
-bool draw_title(const stbtt_fontinfo& font, Plane& cover, int& cap_top, int& cap_bottom) {
-    const float target_width = 0.80f * W;
+// Lays `title` out with wide tracking, scaled so it spans `width` of the image (or is at most
+// `max_cap` pixels tall) without letting the glow reach the edges.
+bool draw_title(const stbtt_fontinfo& font, const char* title, float width, float max_cap, Plane& cover, int& cap_top,
+                int& cap_bottom) {
+    const float target_width = width * W;
     const float tracking = 0.22f;  // extra gap between letters, as a fraction of the cap height
     int ascent, descent, gap;
     stbtt_GetFontVMetrics(&font, &ascent, &descent, &gap);
@@ -43,7 +47,7 @@ bool draw_title(const stbtt_fontinfo& font, Plane& cover, int& cap_top, int& cap
     // Width in font units at unit scale: advances, kerning and tracking all scale together.
     auto width_units = [&]() {
         float w = 0;
-        for (const char* c = TITLE; *c; ++c) {
+        for (const char* c = title; *c; ++c) {
             int adv, lsb;
             stbtt_GetCodepointHMetrics(&font, *c, &adv, &lsb);
             if (c[1]) {
@@ -55,19 +59,19 @@ bool draw_title(const stbtt_fontinfo& font, Plane& cover, int& cap_top, int& cap
             }
         }
         int fx0, fy0, fx1, fy1;
-        stbtt_GetCodepointBox(&font, TITLE[0], &fx0, &fy0, &fx1, &fy1);
+        stbtt_GetCodepointBox(&font, title[0], &fx0, &fy0, &fx1, &fy1);
         return w - fx0;
     };
     float scale = target_width / width_units();
-    scale = std::min(scale, 118.0f / cap_units);  // leave room above and below for glow and line
+    scale = std::min(scale, max_cap / cap_units);  // leave room above and below for glow and line
 
     const float cap_px = cap_units * scale;
     const float baseline = 0.47f * H + cap_px * 0.5f;
     int first_x0, fy0, fx1, fy1;
-    stbtt_GetCodepointBox(&font, TITLE[0], &first_x0, &fy0, &fx1, &fy1);
+    stbtt_GetCodepointBox(&font, title[0], &first_x0, &fy0, &fx1, &fy1);
     float pen = (W - width_units() * scale) * 0.5f - first_x0 * scale;
 
-    for (const char* c = TITLE; *c; ++c) {
+    for (const char* c = title; *c; ++c) {
         float ix = std::floor(pen), fx = pen - ix;
         int bx0, by0, bx1, by1;
         stbtt_GetCodepointBitmapBoxSubpixel(&font, *c, scale, scale, fx, 0, &bx0, &by0, &bx1, &by1);
@@ -134,35 +138,14 @@ Plane blur(const Plane& src, int r) {
 
 unsigned char to_byte(float v) { return (unsigned char)std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f); }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    tool::init("mklogo");
-    CLI::App app{"Draws the show's " + std::to_string(W) + "x" + std::to_string(H) + " RGBA title image into OUT.png."};
-    app.name("mklogo");
-    std::string out;
-    app.add_option("OUT", out, "the PNG to write")->required();
-    int status = tool::parse(app, argc, argv);
-    if (status >= 0) return status;
-    tool::note_input(LOGO_FONT_PATH);
-    std::string why = tool::check_output(out);
-    if (!why.empty()) return tool::error(why);
-
-    std::string font_bytes;
-    stbtt_fontinfo font;
-    if (!tool::read_file(LOGO_FONT_PATH, font_bytes, why)) return tool::error("cannot load the font: " + why);
-    const unsigned char* ttf = reinterpret_cast<const unsigned char*>(font_bytes.data());
-    if (!stbtt_InitFont(&font, ttf, stbtt_GetFontOffsetForIndex(ttf, 0)))
-        return tool::error(std::string("cannot load font ") + LOGO_FONT_PATH);
-
+// The show's logo: lettering from white at the top to a cool pale blue at the bottom over a
+// fainter blue glow, with the underline. Straight (non-premultiplied) alpha, as PNG expects.
+std::vector<unsigned char> show_logo(const stbtt_fontinfo& font, bool& ok) {
     Plane cover(size_t(W) * H, 0.0f);
     int cap_top = 0, cap_bottom = 0;
-    if (!draw_title(font, cover, cap_top, cap_bottom)) return tool::error("the font has no glyph for the title");
+    ok = draw_title(font, TITLE, 0.80f, 118.0f, cover, cap_top, cap_bottom);
     draw_rule(cover, cap_bottom + 26);
     Plane glow = blur(cover, 4);
-
-    // Lettering runs from white at the top to a cool pale blue at the bottom; the glow is a
-    // fainter blue under it. Straight (non-premultiplied) alpha, as PNG expects.
     std::vector<unsigned char> rgba(size_t(W) * H * 4);
     for (int y = 0; y < H; ++y) {
         float t = std::clamp(float(y - cap_top) / float(std::max(1, cap_bottom - cap_top)), 0.0f, 1.0f);
@@ -184,6 +167,85 @@ int main(int argc, char** argv) {
             p[3] = to_byte(a);
         }
     }
+    return rgba;
+}
+
+// Coverage of a rounded rectangle centred in the image, `inset` pixels in from its edges, with
+// corners of `radius`: signed distance, antialiased over a pixel.
+float rounded_box(int x, int y, float inset, float radius) {
+    float hx = W * 0.5f - inset - radius, hy = H * 0.5f - inset - radius;
+    float dx = std::max(std::fabs(x + 0.5f - W * 0.5f) - hx, 0.0f), dy = std::max(std::fabs(y + 0.5f - H * 0.5f) - hy, 0.0f);
+    return std::clamp(radius - std::sqrt(dx * dx + dy * dy) + 0.5f, 0.0f, 1.0f);
+}
+
+// The starter project's logo: the title in gold running to coral, with a soft warm glow, inside
+// a thin gold frame on a plate of dark plum at 55% opacity. Straight alpha.
+std::vector<unsigned char> starter_logo(const stbtt_fontinfo& font, bool& ok) {
+    Plane cover(size_t(W) * H, 0.0f);
+    int cap_top = 0, cap_bottom = 0;
+    ok = draw_title(font, STARTER_TITLE, 0.72f, 96.0f, cover, cap_top, cap_bottom);
+    Plane glow = blur(cover, 5);
+    std::vector<unsigned char> rgba(size_t(W) * H * 4);
+    for (int y = 0; y < H; ++y) {
+        float t = std::clamp(float(y - cap_top) / float(std::max(1, cap_bottom - cap_top)), 0.0f, 1.0f);
+        const float fr = 1.0f, fg = 0.86f - 0.3f * t, fb = 0.45f - 0.1f * t;
+        for (int x = 0; x < W; ++x) {
+            size_t i = size_t(y) * W + x;
+            float plate = rounded_box(x, y, 20.0f, 28.0f);
+            float frame = plate - rounded_box(x, y, 23.0f, 25.0f);
+            // Layers from the bottom: plate, warm glow, frame line, lettering ("over" each time).
+            float r = 0.16f, g = 0.05f, b = 0.2f, a = 0.55f * plate;
+            auto over = [&](float lr, float lg, float lb, float la) {
+                float na = la + a * (1 - la);
+                if (na <= 0) return;
+                r = (lr * la + r * a * (1 - la)) / na;
+                g = (lg * la + g * a * (1 - la)) / na;
+                b = (lb * la + b * a * (1 - la)) / na;
+                a = na;
+            };
+            over(1.0f, 0.55f, 0.3f, std::min(1.0f, glow[i]) * 0.6f * plate);
+            over(1.0f, 0.8f, 0.45f, frame * 0.9f);
+            over(fr, fg, fb, cover[i]);
+            unsigned char* p = &rgba[i * 4];
+            if (a < 0.5f / 255.0f) {
+                p[0] = p[1] = p[2] = p[3] = 0;
+                continue;
+            }
+            p[0] = to_byte(r);
+            p[1] = to_byte(g);
+            p[2] = to_byte(b);
+            p[3] = to_byte(a);
+        }
+    }
+    return rgba;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    tool::init("mklogo");
+    CLI::App app{"Draws the show's " + std::to_string(W) + "x" + std::to_string(H) + " RGBA title image into OUT.png."};
+    app.name("mklogo");
+    std::string out;
+    bool starter = false;
+    app.add_option("OUT", out, "the PNG to write")->required();
+    app.add_flag("--template", starter, "draw the starter project's logo (logo.png of a new project) instead");
+    int status = tool::parse(app, argc, argv);
+    if (status >= 0) return status;
+    tool::note_input(LOGO_FONT_PATH);
+    std::string why = tool::check_output(out);
+    if (!why.empty()) return tool::error(why);
+
+    std::string font_bytes;
+    stbtt_fontinfo font;
+    if (!tool::read_file(LOGO_FONT_PATH, font_bytes, why)) return tool::error("cannot load the font: " + why);
+    const unsigned char* ttf = reinterpret_cast<const unsigned char*>(font_bytes.data());
+    if (!stbtt_InitFont(&font, ttf, stbtt_GetFontOffsetForIndex(ttf, 0)))
+        return tool::error(std::string("cannot load font ") + LOGO_FONT_PATH);
+
+    bool ok = false;
+    std::vector<unsigned char> rgba = starter ? starter_logo(font, ok) : show_logo(font, ok);
+    if (!ok) return tool::error("the font has no glyph for the title");
     std::string png;
     if (!stbi_write_png_to_func(append_bytes, &png, W, H, 4, rgba.data(), W * 4)) return tool::error("cannot encode the PNG");
     if (!tool::write_file(out, png, why)) return tool::error(why);

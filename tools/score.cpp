@@ -1,6 +1,7 @@
 // The show's piece: chords, drum patterns, melodies and the section plan, written as notes for
 // the synthesizer engine. The sections follow the picture: they change where the show script's
 // scene slots change, and the last one starts with the logo.
+#include "show_sheet.h"
 #include "score.h"
 
 #include <algorithm>
@@ -9,18 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "score_kit.h"
+
 namespace synth {
 
 namespace {
-
-// One bar-based tempo grid per section, so every section starts exactly on its scene change
-// while keeping whole bars.
-struct Grid {
-    double t0, bar;
-    Grid(double start, double end, int bars) : t0(start), bar((end - start) / bars) {}
-    double at(double bars) const { return t0 + bars * bar; }
-    double step() const { return bar / 16; }  // a sixteenth note
-};
 
 // Each section's grid: the bars the section is written in, fitted between its start and end; the
 // closing theme's 16 bars take 32 s from the logo, running on into the final chord.
@@ -30,46 +24,12 @@ Grid section_grid(const std::vector<Section>& plan, size_t i) {
     return Grid(plan[i].start, plan[i].end, BARS[i]);
 }
 
-struct Chord {
-    int root;  // pitch class of the bass, as MIDI of the low octave (A1 = 33 .. G#2 = 44)
-    int n[4];  // pad voicing around middle C
-};
-
 // A minor and its neighbours, voiced to move little between chords.
 const Chord Am{33, {57, 60, 64, 69}}, F{41, {57, 60, 65, 69}}, C{36, {55, 60, 64, 67}},
     G{43, {55, 59, 62, 67}}, Em{40, {55, 59, 64, 67}}, Dm{38, {57, 62, 65, 69}},
     E{40, {56, 59, 64, 68}}, D{38, {57, 62, 66, 69}}, Dm7{38, {57, 60, 65, 69}},
     G7{43, {55, 59, 65, 67}}, Cmaj7{36, {55, 59, 64, 67}}, Am7{33, {55, 60, 64, 67}},
     Amaj{33, {57, 61, 64, 69}};
-
-struct Score {
-    std::vector<Note> notes;
-    Rng rng{12345};
-    void add(int inst, double t, double dur, float midi, float vel, float pan = 0, float p = 0) {
-        notes.push_back({t, dur, inst, midi, vel, pan, p});
-    }
-    // Slight, repeatable velocity variation so repeated hits do not sound machine-identical.
-    float human(float v) { return v * (0.88f + 0.12f * rng.unit()); }
-
-    void kick(double t, float vel, float duck) { add(KICK, t, 0.7, 0, vel, 0, duck); }
-    void snare(double t, float vel) { add(SNARE, t, 0.5, 0, human(vel), 0.05f); }
-    void hat(double t, float vel, bool open = false, float pan = 0.15f) {
-        add(HAT, t, open ? 0.5 : 0.15, 0, human(vel), pan, open ? 1.0f : 0.0f);
-    }
-    void crash(double t, float vel = 1) { add(CRASH, t, 3.0, 0, vel, -0.2f); }
-    void riser(double t, double dur, float vel = 1) { add(RISER, t, dur, 0, vel, 0); }
-    void pad(const Chord& c, double t, double dur, float vel, float cutoff, int shift = 0) {
-        for (int i = 0; i < 4; ++i) add(PAD, t, dur, float(c.n[i] + shift), vel, -0.6f + 0.4f * i, cutoff);
-    }
-
-    // The last bar before a scene change: the beat drops out for a riser and a snare roll
-    // that builds into the next section's downbeat (the picture fades to black meanwhile).
-    void fill(const Grid& g, int bar, float vel = 0.8f) {
-        riser(g.at(bar), g.bar, vel);
-        for (int s = 8; s < 16; ++s) snare(g.at(bar) + s * g.step(), vel * (0.3f + 0.7f * (s - 8) / 8.0f));
-        for (int s = 12; s < 16; ++s) snare(g.at(bar) + (s + 0.5) * g.step(), vel * 0.6f);
-    }
-};
 
 // Intro, under the opening flash: everything swells out of silence into the first downbeat.
 void intro(Score& s, double t1) {

@@ -422,8 +422,9 @@ struct Reverb {
 
 }  // namespace
 
-std::vector<int16_t> render(const std::vector<Note>& notes, double fade_in) {
+std::vector<int16_t> render(const std::vector<Note>& notes, double fade_in, int seconds) {
     init_tables();
+    const long frames = long(seconds) * RATE;
 
     // Kick onsets drive the ducking of the non-drum instruments, so sustained parts breathe
     // with the beat and the kick stays clear.
@@ -432,7 +433,7 @@ std::vector<int16_t> render(const std::vector<Note>& notes, double fade_in) {
         if (n.inst == KICK) ducks.push_back({long(std::floor(n.t * RATE + 0.5)), n.p});
 
     const int B = 512;
-    std::vector<float> out(size_t(FRAMES) * 2);
+    std::vector<float> out(size_t(frames) * 2);
     float music[2][B], drums[2][B], dsend[B], rsend[B];
     Bus bus{{music[0], music[1]}, {drums[0], drums[1]}, dsend, rsend};
     std::vector<Voice> active;
@@ -442,8 +443,8 @@ std::vector<int16_t> render(const std::vector<Note>& notes, double fade_in) {
     float duck = 0, duck_depth = 0;
     const float duck_mul = decay_mult(0.09);
 
-    for (long b0 = 0; b0 < FRAMES; b0 += B) {
-        const int len = int(std::min<long>(B, FRAMES - b0));
+    for (long b0 = 0; b0 < frames; b0 += B) {
+        const int len = int(std::min<long>(B, frames - b0));
         std::fill(&music[0][0], &music[0][0] + 2 * B, 0.0f);
         std::fill(&drums[0][0], &drums[0][0] + 2 * B, 0.0f);
         std::fill(dsend, dsend + B, 0.0f);
@@ -482,11 +483,11 @@ std::vector<int16_t> render(const std::vector<Note>& notes, double fade_in) {
     }
 
     // Master: the opening rises out of silence and the last five seconds fade to nothing.
-    for (long f = 0; f < FRAMES; ++f) {
+    for (long f = 0; f < frames; ++f) {
         double t = double(f) / RATE, g = 1;
         if (t < fade_in) g = (t / fade_in) * (t / fade_in);
-        if (t > SECONDS - 5.0) {
-            double x = (SECONDS - t) / 5.0;
+        if (t > seconds - 5.0) {
+            double x = (seconds - t) / 5.0;
             g = x * x;
         }
         out[size_t(f) * 2] *= float(g);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "show_sheet.h"
 #include "timeline/script.h"
 
 namespace synth {
@@ -41,10 +42,11 @@ struct Rng {
     float unit() { return float(next() >> 8) * (1.0f / 16777216.0f); }
 };
 
-// Renders `notes` (sorted by start time) as interleaved stereo 16-bit samples (FRAMES * 2
-// values): the voices ducked by the kick, echo and reverb, a rise out of silence over the first
-// `fade_in` seconds, a fade over the last five, and the peak normalised to -1.5 dBFS.
-std::vector<int16_t> render(const std::vector<Note>& notes, double fade_in);
+// Renders `notes` (sorted by start time) as interleaved stereo 16-bit samples (`seconds` * RATE
+// * 2 values, FRAMES * 2 by default): the voices ducked by the kick, echo and reverb, a rise out
+// of silence over the first `fade_in` seconds, a fade over the last five, and the peak normalised
+// to -1.5 dBFS.
+std::vector<int16_t> render(const std::vector<Note>& notes, double fade_in, int seconds = SECONDS);
 
 // A complete 44-byte-header RIFF/WAVE file holding the given interleaved stereo samples.
 std::vector<uint8_t> wav_bytes(const std::vector<int16_t>& samples);

@@ -5,7 +5,7 @@
 #include "platform/audio_decode.h"
 
 int32_t music_state;
-unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];
+unsigned char* WaveBuffer;
 
 static const uint32_t MUSIC_MODULE_FLAGS = AUDIO_MUSIC_RAMP | AUDIO_MUSIC_LOOP;
 
@@ -57,9 +57,14 @@ static void put_u32(unsigned char* p, uint32_t v) {
     put_u16(p + 2, v >> 16);
 }
 
-void wave_write_header(unsigned char* buffer) {
+uint32_t wave_data_size(int32_t length_ms) {
+    uint32_t seconds = length_ms <= 0 ? 0 : ((uint32_t)length_ms + 999) / 1000;
+    return seconds * MUSIC_FREQ * WAVE_FRAME_BYTES;
+}
+
+void wave_write_header(unsigned char* buffer, uint32_t data_size) {
     put_tag(buffer, "RIFF");
-    put_u32(buffer + 4, WAVE_DATA_SIZE + 36);
+    put_u32(buffer + 4, data_size + 36);
     put_tag(buffer + 8, "WAVE");
     put_tag(buffer + 12, "fmt ");
     put_u32(buffer + 16, 16);
@@ -70,11 +75,14 @@ void wave_write_header(unsigned char* buffer) {
     put_u16(buffer + 32, 4);
     put_u16(buffer + 34, 16);
     put_tag(buffer + 36, "data");
-    put_u32(buffer + 40, WAVE_DATA_SIZE);
+    put_u32(buffer + 40, data_size);
 }
 
 int wave_out_start() {
-    wave_write_header(WaveBuffer);
+    uint32_t size = wave_data_size(show_length_ms());
+    if (!WaveBuffer) WaveBuffer = wave_image_alloc(size);
+    if (!WaveBuffer) return 0;
+    wave_write_header(WaveBuffer, size);
     return wave_play(WaveBuffer, WAVE_ASYNC | WAVE_MEMORY);
 }
 

@@ -9,14 +9,16 @@ struct AudioDecoder;
 enum {
     WAVE_HEADER_SIZE = 44,
     MUSIC_FREQ = 44100,
-    WAVE_DATA_SIZE = SHOW_LENGTH_MS / 1000 * MUSIC_FREQ * 4,  // the whole show in 16-bit stereo
+    WAVE_FRAME_BYTES = 4,  // 16-bit stereo
 };
 
 // The music, read from the current directory.
 const char MUSIC_FILE[] = "vae5.wav";
 
 extern int32_t music_state;  // zero at load; 1 once the music plays
-extern unsigned char WaveBuffer[WAVE_HEADER_SIZE + WAVE_DATA_SIZE];  // zero at load; only the header is ever written
+// The silent wave that runs for the whole show: null at load, made once by wave_out_start (the
+// header and wave_data_size bytes of zeros, kept for the process); only the header is ever written.
+extern unsigned char* WaveBuffer;
 
 // Plays "vae5.wav" from the current directory, as a stream or else as a looping module. Does
 // nothing once music_state is 1; every failure is silent and leaves music_state 0.
@@ -31,9 +33,12 @@ uint32_t music_open();
 // decoder with no device behind it, at its start, for rendering offline. Returns 1, or 0 with `d`
 // empty when there is no music.
 int music_decoder_open(AudioDecoder* d);
-// Writes the 44-byte PCM WAVE header describing WAVE_DATA_SIZE bytes of 44100 Hz 16-bit stereo.
-void wave_write_header(unsigned char* buffer);
-// Writes the header into WaveBuffer and hands it to the wave player; nonzero once it plays.
+// The bytes of 44100 Hz 16-bit stereo silence that last `length_ms`, rounded up to whole seconds.
+uint32_t wave_data_size(int32_t length_ms);
+// Writes the 44-byte PCM WAVE header describing `data_size` bytes of 44100 Hz 16-bit stereo.
+void wave_write_header(unsigned char* buffer, uint32_t data_size);
+// Makes WaveBuffer for the show's length (once), writes its header and hands it to the wave player;
+// nonzero once it plays, 0 when the memory or the player fails.
 int wave_out_start();
 // Stops the wave player; harmless when nothing plays.
 void wave_out_stop();

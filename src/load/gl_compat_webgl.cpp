@@ -10,7 +10,7 @@
 #include <string.h>
 
 #include "load/gl_entry.h"
-#include "load/glsl_es.h"
+#include "load/glsl_es_renames.h"
 #include "platform/platform.h"
 
 const int GL_COMPAT_CLAMP = GL_CLAMP_TO_EDGE;

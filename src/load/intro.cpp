@@ -5,6 +5,7 @@
 #include "load/gl_entry.h"
 #include "load/programs.h"
 #include "load/textures.h"
+#include "platform/platform.h"
 #include "timeline/script.h"
 
 // The step intro_step does next: 0 the entry points, 1 ... PROGRAM_COUNT the programs in build
@@ -13,7 +14,14 @@ static int intro_next;
 
 int intro_step() {
     int step = intro_next++;
-    if (step == 0) return load_gl_entry_points() && gl_compat_init() ? INTRO_MORE : INTRO_FAILED;
+    if (step == 0) {
+        // An engine no show was exported into has nothing to play: said before any work.
+        if (show_length_ms() <= 0) {
+            plat_fail_reason("this executable holds no show: it is an engine, which oruvane-export gives a show's timeline");
+            return INTRO_FAILED;
+        }
+        return load_gl_entry_points() && gl_compat_init() ? INTRO_MORE : INTRO_FAILED;
+    }
     if (step <= PROGRAM_COUNT) {
         const ProgramEntry& e = PROGRAM_TABLE[step - 1];
         return build_program(e.vertex_label, e.fragment_label, &(program_set.*e.program)) ? INTRO_MORE : INTRO_FAILED;

@@ -39,6 +39,11 @@ int audio_start();
 // what played before. Returns nonzero once the device has begun consuming it, 0 if refused, with no
 // device, or not started within two seconds. A null `sound` stops the wave (always nonzero).
 int wave_play(const void* sound, uint32_t flags);
+// A zeroed WAV image of `data_size` bytes of sound for wave_play, for the process's lifetime: the
+// header's 44 bytes and the data, or, where the output plays silence without reading it (the
+// browser), the header's room alone, the data then counted instead of read. Null (with the reason
+// set) when the memory cannot be had.
+unsigned char* wave_image_alloc(uint32_t data_size);
 // Nonzero when the 44 bytes at `header` are a header wave_play takes; stores its data length.
 int wave_header_check(const unsigned char* header, uint32_t* data_size);
 // Nonzero while a wave given to wave_play still has data left to play.

@@ -18,6 +18,10 @@ int audio_device_run();
 // the mixer (audio_mix_wave_seen). Returns 1 once it has, else 0 with the reason set.
 int audio_device_wave_started();
 
+// Whether the output needs the in-memory wave's data: where it does not (the browser, which keeps
+// no silent data), the wave is a header and a count of silent frames.
+int audio_device_reads_wave_data();
+
 // Mixes the next `frames` stereo frames of every playing channel and the wave into out[2 * frames]
 // as 16-bit samples: the device's pull, called by the backend without the lock held.
 void audio_mix_s16(int16_t* out, int frames);

@@ -4,6 +4,7 @@
 #include "platform/audio.h"
 #include "platform/platform.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "platform/audio_decode.h"
@@ -36,7 +37,7 @@ struct AudioChannel {
 static AudioDecoder& playing_decoder(AudioChannel& c) { return c.decoders[c.active]; }
 
 struct WaveOut {
-    const unsigned char* data;     // 16-bit stereo frames, little-endian
+    const unsigned char* data;     // 16-bit stereo frames, little-endian; null: silence counted, not read
     uint32_t size;
     uint32_t pos;
     int32_t active;
@@ -59,6 +60,10 @@ static void mix_wave(float* mix, int frames) {
     if (!w.active) return;
     w.seen = 1;
     for (int i = 0; i < frames && w.size - w.pos >= 4; ++i) {
+        if (!w.data) {
+            w.pos += 4;
+            continue;
+        }
         const unsigned char* p = w.data + w.pos;
         mix[2 * i] += (float)(int16_t)(p[0] | p[1] << 8) * (1.0f / 32768.0f);
         mix[2 * i + 1] += (float)(int16_t)(p[2] | p[3] << 8) * (1.0f / 32768.0f);
@@ -232,6 +237,20 @@ int audio_mix_wave_seen() {
     return seen;
 }
 
+// The image wave_image_alloc made with the header's room alone, if it did.
+static const unsigned char* header_only_image;
+
+unsigned char* wave_image_alloc(uint32_t data_size) {
+    int header_only = !audio_device_reads_wave_data();
+    unsigned char* image = (unsigned char*)calloc(1, WAVE_IMAGE_HEADER + (header_only ? 0 : (size_t)data_size));
+    if (!image) {
+        plat_fail_reason("wave: no memory for %u bytes of sound", (unsigned)data_size);
+        return nullptr;
+    }
+    if (header_only) header_only_image = image;
+    return image;
+}
+
 int wave_play(const void* sound, uint32_t flags) {
     if (!sound) {
         wave_clear();
@@ -247,7 +266,7 @@ int wave_play(const void* sound, uint32_t flags) {
     if (!audio_device_open(-1)) return 0;
     audio_device_lock();
     audio.wave = WaveOut{};
-    audio.wave.data = image + WAVE_IMAGE_HEADER;
+    audio.wave.data = image == header_only_image ? nullptr : image + WAVE_IMAGE_HEADER;
     audio.wave.size = size;
     audio.wave.active = 1;
     audio_device_unlock();

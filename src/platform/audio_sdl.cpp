@@ -73,3 +73,5 @@ int audio_device_wave_started() {
     plat_fail_reason("audio: the output did not start within %d ms", (int)WAVE_START_TIMEOUT_MS);
     return 0;
 }
+
+int audio_device_reads_wave_data() { return 1; }

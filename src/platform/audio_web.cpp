@@ -99,3 +99,5 @@ int audio_device_wave_started() {
     plat_fail_reason("audio: the page's sound output did not start (the browser allows sound only after a click)");
     return 0;
 }
+
+int audio_device_reads_wave_data() { return 0; }

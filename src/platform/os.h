@@ -20,3 +20,5 @@ int os_event_window_gone(const SDL_Event& e);
 // Nonzero, once, when a close request arrived from outside the window (a signal); also notes that
 // the frame loop is polling events from now on.
 int os_close_requested();
+// Nonzero, once, when the window system reported an error about the window: it is gone.
+int os_window_lost();

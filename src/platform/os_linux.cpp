@@ -23,6 +23,7 @@ static int show_policy;     // plat_show_exit_policy was called: signals and dis
 // Set from signal handlers: a hang-up, terminate or interrupt arrived while frames were running.
 static volatile sig_atomic_t close_requested;
 static volatile sig_atomic_t events_polled;
+static int window_lost;  // an X error said the window or its drawable is gone
 
 void* plat_module_handle() {
     static void* self = dlopen(nullptr, RTLD_LAZY);
@@ -41,11 +42,13 @@ static void on_close_signal(int) {
 // recovered from; Xlib would print and exit with 1.
 static int on_x_connection_lost(Display*) { _exit(0); }
 
-// Any X error means the window or its drawable is gone from under the show (another client
-// destroyed it): the show ends. SDL's own handler would first try to restore the display mode
-// with calls back into Xlib from inside Xlib's error path, which deadlocks.
+// Any X error means the window or its drawable is gone from under the program (another client
+// destroyed it): the show ends, and a tool is told through a close event that says the window is
+// gone. Xlib's own handler would exit at once, from inside whatever call met the error (a tool
+// then loses what it had not saved, and its threads abort the exit); SDL's would first try to
+// restore the display mode with calls back into Xlib from inside Xlib's error path, which deadlocks.
 static int on_x_error(Display*, XErrorEvent*) {
-    close_requested = 1;
+    window_lost = 1;
     return 0;
 }
 
@@ -77,18 +80,16 @@ void os_video_before_init() {
     // on to try every other backend, each with its own complaints, and the reason that matters
     // (X's) would be lost behind the last one's.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_DEFAULT);
-    if (!show_policy) return;
     // Set before SDL starts as well, so that these are what SDL puts back when it shuts down.
-    XSetIOErrorHandler(on_x_connection_lost);
     XSetErrorHandler(on_x_error);
+    if (show_policy) XSetIOErrorHandler(on_x_connection_lost);
 }
 
 void os_video_after_init() {
     // X's own events reach plat_poll_event too: that is where a destroyed window shows up.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-    if (!show_policy) return;
-    XSetIOErrorHandler(on_x_connection_lost);
     XSetErrorHandler(on_x_error);
+    if (show_policy) XSetIOErrorHandler(on_x_connection_lost);
 }
 
 int os_video_connect_tries() {
@@ -129,5 +130,11 @@ int os_close_requested() {
     events_polled = 1;
     if (!close_requested) return 0;
     close_requested = 0;
+    return 1;
+}
+
+int os_window_lost() {
+    if (!window_lost) return 0;
+    window_lost = 0;
     return 1;
 }

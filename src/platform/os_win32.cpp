@@ -24,3 +24,5 @@ void os_window_destroying(SDL_Window*) {}
 int os_event_window_gone(const SDL_Event&) { return 0; }
 
 int os_close_requested() { return 0; }
+
+int os_window_lost() { return 0; }

@@ -9,7 +9,7 @@
 enum PlatEventKind {
     PLAT_EVENT_OTHER = 0,
     PLAT_EVENT_QUIT,      // a quit request posted by plat_post_quit: ends the frame loop
-    PLAT_EVENT_CLOSE,     // the window (or the session) asks the show to close
+    PLAT_EVENT_CLOSE,     // the window (or the session) asks the show to close; `gone`: it is destroyed
     PLAT_EVENT_KEY_DOWN,  // `key` holds the key code, `shift`, `ctrl` and `alt` the modifiers
     PLAT_EVENT_SIZE,      // the drawable's new size in `width` and `height`
     PLAT_EVENT_MOUSE,     // the pointer moved or a button changed: `x`, `y` and `buttons`
@@ -51,12 +51,14 @@ struct PlatEvent {
     int alt;      // key events: nonzero while an alt key is held
     float wheel_x, wheel_y;       // PLAT_EVENT_WHEEL
     char text[PLAT_TEXT_SIZE];    // PLAT_EVENT_TEXT, zero-terminated
+    int gone;     // PLAT_EVENT_CLOSE: another program destroyed the window; nothing more shows in it
 };
 
 // Handle of the running executable (never null).
 void* plat_module_handle();
 // The show's own way of ending, for the show's runner only (tools keep the usual meaning of
-// signals and display errors): from now on a hang-up, terminate or interrupt signal, a display
+// signals and of a display connection that breaks; for them too, a window destroyed from outside
+// is a close event that says so, and the errors it causes are not fatal): from now on a hang-up, terminate or interrupt signal, a display
 // connection that breaks and a window destroyed from outside end the show with exit code 0 (at
 // once while loading, through a close event once the frame loop polls), and a write to a display
 // that went away is not fatal. Call before plat_video_init.
@@ -126,7 +128,7 @@ struct PlatRunRequest {
     int32_t still;     // nonzero: draw only the frame at start_ms and hold it, without sound
 };
 // The desktop executable takes no arguments: always {0, 0}. A browser reads the page's address
-// (?at=SEC, and &still).
+// (?at=SEC, and &still); the start is then whatever the address asks, the runner keeps it within the show.
 PlatRunRequest plat_run_request();
 // Nonzero once the show may start its sound and clock: at once on the desktop; in a browser once
 // the viewer has clicked (the only way a page may make sound) and the sound output runs, or at

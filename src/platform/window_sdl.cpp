@@ -188,9 +188,11 @@ PlatRunRequest plat_run_request() { return PlatRunRequest{0, 0}; }
 int plat_start_allowed() { return 1; }
 
 int plat_poll_event(PlatEvent* ev) {
-    if (os_close_requested()) {
+    int lost = os_window_lost();
+    if (os_close_requested() || lost) {
         *ev = PlatEvent{};
         ev->kind = PLAT_EVENT_CLOSE;
+        ev->gone = lost;
         return 1;
     }
     SDL_Event e;
@@ -198,6 +200,7 @@ int plat_poll_event(PlatEvent* ev) {
     *ev = PlatEvent{};
     if (os_event_window_gone(e)) {
         ev->kind = PLAT_EVENT_CLOSE;
+        ev->gone = 1;
     } else if (plat.quit_event && e.type == plat.quit_event) {
         ev->kind = PLAT_EVENT_QUIT;
     } else if (e.type == SDL_QUIT) {

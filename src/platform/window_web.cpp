@@ -88,11 +88,11 @@ EM_JS(int, page_canvas_resized, (), {
     return resized;
 });
 
-// The page's address: ?at=SEC sets the start in ms (0 when absent or not a positive number), and
-// &still asks for a still.
+// The page's address: ?at=SEC sets the start in ms (0 when absent or not a positive number; at
+// most the largest int, never wrapped past it), and &still asks for a still.
 EM_JS(int, page_start_ms, (), {
     const at = parseFloat(new URLSearchParams(location.search).get('at'));
-    return isFinite(at) && at > 0 ? Math.round(at * 1000) : 0;
+    return isFinite(at) && at > 0 ? Math.min(Math.round(at * 1000), 2147483647) : 0;
 });
 
 EM_JS(int, page_still, (), { return new URLSearchParams(location.search).has('still') ? 1 : 0; });

@@ -1,7 +1,7 @@
 // The show's entry routine: opens the window, loads, starts the sound, then draws frames by the
-// millisecond clock until the show is over (SHOW_LENGTH_MS) or a quit request comes. It goes one
-// step at a time, so that a browser, which draws only between its own frames, can run the same
-// order as the desktop's loop.
+// millisecond clock until the show is over (its timeline table's length) or a quit request comes.
+// It goes one step at a time, so that a browser, which draws only between its own frames, can run
+// the same order as the desktop's loop.
 #include "show.h"
 
 #include "audio/music.h"
@@ -48,7 +48,7 @@ int show_frame() {
     int done = drain_events();
     render_frame(elapsed + time_offset_ms);
     plat_swap(window_state.device_context);
-    if (elapsed > SHOW_LENGTH_MS) done = 1;
+    if (elapsed > show_length_ms()) done = 1;
     return !done;
 }
 
@@ -61,9 +61,11 @@ static int end_show() {
 
 // Starts the show at the time the platform was asked for (always 0 on the desktop): the feedback
 // as empty as at the very start, the music at that time, and the clock so that the show still
-// ends at SHOW_LENGTH_MS of show time. A still is drawn once and held, without sound.
+// ends at the show's length of show time. A still is drawn once and held, without sound.
 static int start_show() {
     PlatRunRequest request = plat_run_request();
+    // A start past the end (a page's ?at= can ask for any time) is the end.
+    if (request.start_ms > show_length_ms()) request.start_ms = show_length_ms();
     if (request.start_ms > 0) render_clear_feedback();
     if (request.still) {
         render_frame(request.start_ms);

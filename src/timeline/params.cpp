@@ -25,7 +25,7 @@ const ShowParams show_params_initial = {
 
 ShowParams show_params = show_params_initial;
 
-#define SHOW_PARAM_ROW(name, components, integer) {#name, components, integer, offsetof(ShowParams, name) / sizeof(float)},
+#define SHOW_PARAM_ROW(name, components, integer_cues) {#name, components, integer_cues, offsetof(ShowParams, name) / sizeof(float)},
 const ShowParamInfo SHOW_PARAMS[SHOW_PARAM_COUNT] = {SHOW_PARAM_LIST(SHOW_PARAM_ROW)};
 #undef SHOW_PARAM_ROW
 

@@ -29,9 +29,9 @@ struct ShowParams {
 extern ShowParams show_params;               // holds show_params_initial at load
 extern const ShowParams show_params_initial;  // the values every field starts the show with
 
-// The parameters cues drive, in the order the tools list them: X(name, components, integer). An
-// integer parameter takes whole numbers through the integer cues, without value memory; the
-// others take set and tween cues. The scene program is driven by program cues instead.
+// The parameters cues drive, in the order the tools list them: X(name, components, integer_cues).
+// A parameter with integer_cues takes whole numbers through the integer cues, without value
+// memory; the others take set and tween cues. The scene program is driven by program cues instead.
 #define SHOW_PARAM_LIST(X)   \
     X(gamma, 1, 0)           \
     X(flashColor, 4, 0)      \
@@ -43,14 +43,14 @@ extern const ShowParams show_params_initial;  // the values every field starts t
     X(useEffect, 1, 1)       \
     X(skip_render, 1, 1)
 
-#define SHOW_PARAM_ID(name, components, integer) SHOW_PARAM_##name,
+#define SHOW_PARAM_ID(name, components, integer_cues) SHOW_PARAM_##name,
 enum ShowParam { SHOW_PARAM_LIST(SHOW_PARAM_ID) SHOW_PARAM_COUNT };
 #undef SHOW_PARAM_ID
 
 struct ShowParamInfo {
     const char* name;  // as the shaders and the cue sheet spell it
     int components;    // floats in the field
-    int integer;       // nonzero: driven by integer cues
+    int integer_cues;  // nonzero: driven by the integer cues (whole numbers, no value memory)
     size_t offset;     // floats from the start of ShowParams
 };
 extern const ShowParamInfo SHOW_PARAMS[SHOW_PARAM_COUNT];  // indexed by ShowParam

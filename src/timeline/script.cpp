@@ -27,7 +27,7 @@ void script_run(const Cue* cues, int32_t count) {
             continue;
         }
         if (c.target < 0 || c.target >= SHOW_PARAM_COUNT) continue;
-        if (SHOW_PARAMS[c.target].integer) {
+        if (SHOW_PARAMS[c.target].integer_cues) {
             if (c.kind == CUE_SET) cue_integer_param(c.t, c.target, (int32_t)c.v[0]);
             continue;
         }
@@ -44,13 +44,26 @@ void script_run(const Cue* cues, int32_t count) {
     }
 }
 
+int32_t show_length_ms() {
+    const ShowTable& t = show_table;
+    return t.length_ms > 0 && t.cue_count >= 0 && t.cue_count <= SHOW_TABLE_CUES ? t.length_ms : 0;
+}
+
 void build_show_script() {
     time_offset_ms = 0;
-    script_run(SHOW_CUES, SHOW_CUE_COUNT);
+    // A count the table cannot hold (an engine patched wrongly) issues nothing rather than reading past it.
+    int32_t count = show_table.cue_count;
+    if (count >= 0 && count <= SHOW_TABLE_CUES) script_run(show_table.cues, count);
 }
 
 void script_clear() {
     track_count = 0;
     set_time_base(0);
     value_memory.count = 0;
+}
+
+void script_rebuild(const Cue* cues, int32_t count) {
+    script_clear();
+    time_offset_ms = 0;
+    script_run(cues, count);
 }

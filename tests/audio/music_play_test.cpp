@@ -227,6 +227,23 @@ TEST(MusicModule, PlaysAndLoopsPastItsSongLength) {
     }
 }
 
+TEST(MusicModule, GoesOnLoopingAfterASeek) {
+    ScratchDir dir;
+    write_file("vae5.wav", tracker_module());
+    // 0.96 s is the start of the third pass: a module that stopped looping has ended there.
+    Heard run = run_scenario("disk", "music_seek", 960);
+    ASSERT_EQ(run.said["seek"], 1);
+    ASSERT_EQ(run.said["play"], 1);
+    size_t start = first_loud(run, 300);
+    ASSERT_NE(start, SIZE_MAX) << "nothing came out";
+    for (int k = 0; k < 3; ++k) {
+        double at = (double)start / RATE + 0.48 * k;
+        ASSERT_GE(run.frames(), frames_of(at + 0.45)) << "output too short";
+        EXPECT_GT(loudness(run, frames_of(at + 0.03), frames_of(at + 0.2)), 0.05) << "pass " << k;
+        EXPECT_LT(loudness(run, frames_of(at + 0.28), frames_of(at + 0.45)), 0.002) << "pass " << k;
+    }
+}
+
 class Unplayable : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(Unplayable, LeavesMusicOffAndTheWaveOutWorking) {

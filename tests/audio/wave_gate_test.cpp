@@ -20,10 +20,14 @@ static const unsigned char expected_header[44] = {
 static void use_dummy_driver() { setenv("SDL_AUDIODRIVER", "dummy", 1); }
 
 TEST(WaveHeader, EveryByteAndNothingPastIt) {
-    static_assert(sizeof(WaveBuffer) == 42336044, "44-byte header plus 240 s of 16-bit stereo");
+    EXPECT_EQ(wave_data_size(show_length_ms()), 42336000u) << "240 s of 16-bit stereo for the bundled show";
+    // Lengths that are not whole seconds are rounded up; a 30-minute show still fits the header.
+    EXPECT_EQ(wave_data_size(10001), 11u * 176400);
+    EXPECT_EQ(wave_data_size(10000), 10u * 176400);
+    EXPECT_EQ(wave_data_size(30 * 60 * 1000), 1800u * 176400);
     unsigned char buffer[64];
     memset(buffer, 0xAA, sizeof buffer);
-    wave_write_header(buffer);
+    wave_write_header(buffer, wave_data_size(show_length_ms()));
     for (int i = 0; i < 44; ++i) EXPECT_EQ(buffer[i], expected_header[i]) << "offset " << i;
     for (int i = 44; i < 64; ++i) EXPECT_EQ(buffer[i], 0xAA) << "offset " << i;
 }
@@ -32,9 +36,7 @@ TEST(WaveHeader, EveryByteAndNothingPastIt) {
 static std::vector<unsigned char> small_image() {
     const uint32_t size = 4410 * 4;
     std::vector<unsigned char> image(44 + size);
-    wave_write_header(image.data());
-    for (int i = 0; i < 4; ++i) image[40 + i] = (unsigned char)(size >> (8 * i));
-    for (int i = 0; i < 4; ++i) image[4 + i] = (unsigned char)((size + 36) >> (8 * i));
+    wave_write_header(image.data(), size);
     return image;
 }
 
@@ -84,7 +86,7 @@ TEST(WaveOut, TheShowBufferIsAcceptedPlaysAndStops) {
     EXPECT_EQ(memcmp(WaveBuffer, expected_header, 44), 0);
     const unsigned char* data = WaveBuffer + WAVE_HEADER_SIZE;
     size_t nonzero = 0;
-    for (size_t i = 0; i < WAVE_DATA_SIZE; ++i) nonzero += data[i] != 0;
+    for (size_t i = 0; i < wave_data_size(show_length_ms()); ++i) nonzero += data[i] != 0;
     EXPECT_EQ(nonzero, 0u) << "the sample data stays silence";
     wave_out_stop();
     EXPECT_EQ(wave_playing(), 0);

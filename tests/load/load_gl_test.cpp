@@ -1,5 +1,6 @@
 // Loading on the real driver: entry points, the ten programs from their files, the loading bar,
 // the logo texture's formats and the float targets.
+#include "show_sheet.h"
 #include "gl_test.h"
 
 #include <cmath>

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "show_sheet.h"
 #include "load/scene_file.h"
 #include "scratch_dir.h"
 #include "score.h"

@@ -1,5 +1,6 @@
 // The bundled show on the real driver: every program links, every scheduled scene fills the screen
 // with a picture, the fades go dark, and the logo shows at the end.
+#include "show_sheet.h"
 #include "gl_test.h"
 
 #include <cmath>

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "show_sheet.h"
 #include "show_rows.h"
 #include "timeline_reset.h"
 
@@ -103,6 +104,25 @@ TEST(Script, EveryFadeIsEasedItsOwnWayAQuarterOfTheWayIn) {
         EXPECT_GT(std::fabs(to - from), 0.1f) << f.what << " from t=" << f.start << " is no fade";
         EXPECT_NEAR(value_at(f, t), quarter_way(f.mode, from, to), 1e-5) << f.what << " at t=" << t;
     }
+}
+
+// The tools build a script again and again into one process (the editor on every edit): a rebuilt
+// script is the one asked for alone, whatever the one before it left in the tracks, the value
+// memory, the time base and the clock offset.
+TEST(Script, ARebuiltScriptKeepsNothingOfTheOneBeforeIt) {
+    timeline_reset();
+    const Cue first[] = {{CUE_SET, 0, 0, 0, SHOW_PARAM_gamma, 1, {0.2f}}, {CUE_TIME_BASE, 700, 0, 0, 0, 0, {}}};
+    script_rebuild(first, 2);
+    time_offset_ms = 1234;
+    const Cue second[] = {{CUE_TWEEN, 0, 1000, EASE_LINEAR, SHOW_PARAM_gamma, 1, {1.0f}}};
+    script_rebuild(second, 1);
+    EXPECT_EQ(track_count, 1);
+    EXPECT_EQ(time_offset_ms, 0);
+    EXPECT_EQ(cue_time_base, 0);
+    show_params = show_params_initial;
+    tracks_evaluate(500);
+    EXPECT_FLOAT_EQ(show_params.gamma, 0.5f) << "the tween starts from nothing, not from the earlier script's 0.2";
+    timeline_reset();
 }
 
 }  // namespace

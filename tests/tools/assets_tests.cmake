@@ -2,7 +2,8 @@
 oruvane_test(mkmusic_tests LABEL unit
   SOURCES mkmusic_test.cpp
   LIBS oruvane_synth oruvane_ogg_vorbis PkgConfig::SNDFILE)
-target_compile_definitions(mkmusic_tests PRIVATE MKMUSIC_PATH="$<TARGET_FILE:mkmusic>")
+target_compile_definitions(mkmusic_tests PRIVATE MKMUSIC_PATH="$<TARGET_FILE:mkmusic>"
+  TEMPLATE_SOURCE_DIR="${CMAKE_SOURCE_DIR}/template")
 add_dependencies(mkmusic_tests mkmusic)
 
 oruvane_test(mklogo_tests LABEL unit

@@ -3,13 +3,6 @@
 // ends with one line and no file. Every run but one has no DISPLAY.
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
 #include <stb_image.h>
 #include <stb_image_write.h>
 
@@ -28,6 +21,7 @@ extern "C" {
 #include "scratch_dir.h"
 #include "show_files.h"
 #include "sound_files.h"
+#include "video_decode.h"
 
 namespace {
 
@@ -50,94 +44,6 @@ std::vector<int16_t> write_probe_show(double music_seconds) {
 }
 
 int capture(const std::string& args) { return run_tool("env -u DISPLAY '" CAPTURE_PATH "'", args); }
-
-struct Decoded {
-    int frames = 0, width = 0, height = 0;
-    std::vector<std::vector<int>> centre;  // RGB of the middle pixel, per frame
-    std::vector<uint64_t> hash;            // of each whole RGB frame
-    std::vector<float> sound;              // interleaved stereo at 44100 Hz
-    double seconds() const { return (double)sound.size() / 2 / 44100; }
-};
-
-uint64_t fnv(const uint8_t* p, size_t n) {
-    uint64_t h = 1469598103934665603ull;
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-    return h;
-}
-
-// Decodes every frame (as RGB24, top row first, handed to `each` too) and all the sound of `path`.
-Decoded decode(const std::string& path, const std::function<void(int, const uint8_t*)>& each = {}) {
-    Decoded d;
-    AVFormatContext* format = nullptr;
-    EXPECT_EQ(avformat_open_input(&format, path.c_str(), nullptr, nullptr), 0) << path;
-    if (!format) return d;
-    avformat_find_stream_info(format, nullptr);
-    std::vector<AVCodecContext*> codecs(format->nb_streams, nullptr);
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVCodec* c = avcodec_find_decoder(format->streams[i]->codecpar->codec_id);
-        codecs[i] = avcodec_alloc_context3(c);
-        avcodec_parameters_to_context(codecs[i], format->streams[i]->codecpar);
-        avcodec_open2(codecs[i], c, nullptr);
-    }
-    SwsContext* scale = nullptr;
-    SwrContext* resample = nullptr;
-    std::vector<uint8_t> rgb;
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    auto take = [&](AVCodecContext* c) {
-        while (avcodec_receive_frame(c, frame) == 0) {
-            if (c->codec_type == AVMEDIA_TYPE_VIDEO) {
-                d.width = frame->width;
-                d.height = frame->height;
-                if (!scale) {
-                    scale = sws_getContext(frame->width, frame->height, (AVPixelFormat)frame->format, frame->width,
-                                           frame->height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr, nullptr);
-                    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-                    sws_setColorspaceDetails(scale, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
-                    rgb.resize((size_t)frame->width * frame->height * 3);
-                }
-                uint8_t* planes[1] = {rgb.data()};
-                int strides[1] = {frame->width * 3};
-                sws_scale(scale, frame->data, frame->linesize, 0, frame->height, planes, strides);
-                const uint8_t* m = &rgb[((size_t)(frame->height / 2) * frame->width + frame->width / 2) * 3];
-                d.centre.push_back({m[0], m[1], m[2]});
-                d.hash.push_back(fnv(rgb.data(), rgb.size()));
-                if (each) each(d.frames, rgb.data());
-                ++d.frames;
-            } else if (c->codec_type == AVMEDIA_TYPE_AUDIO) {
-                if (!resample) {
-                    AVChannelLayout stereo;
-                    av_channel_layout_default(&stereo, 2);
-                    swr_alloc_set_opts2(&resample, &stereo, AV_SAMPLE_FMT_FLT, 44100, &frame->ch_layout,
-                                        (AVSampleFormat)frame->format, frame->sample_rate, 0, nullptr);
-                    swr_init(resample);
-                }
-                size_t at = d.sound.size();
-                d.sound.resize(at + 2 * (size_t)frame->nb_samples + 64);
-                uint8_t* out[1] = {reinterpret_cast<uint8_t*>(&d.sound[at])};
-                int n = swr_convert(resample, out, frame->nb_samples + 32, (const uint8_t**)frame->extended_data,
-                                    frame->nb_samples);
-                d.sound.resize(at + 2 * (size_t)std::max(n, 0));
-            }
-        }
-    };
-    while (av_read_frame(format, packet) >= 0) {
-        AVCodecContext* c = codecs[packet->stream_index];
-        if (avcodec_send_packet(c, packet) == 0) take(c);
-        av_packet_unref(packet);
-    }
-    for (AVCodecContext* c : codecs) {
-        avcodec_send_packet(c, nullptr);
-        take(c);
-        avcodec_free_context(&c);
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    sws_freeContext(scale);
-    swr_free(&resample);
-    avformat_close_input(&format);
-    return d;
-}
 
 // Frequency of the left channel from its upward zero crossings in [a, b) seconds.
 double frequency(const std::vector<float>& sound, double a, double b) {
@@ -416,6 +322,10 @@ TEST_F(Capture, BadArgumentsAreRefused) {
         EXPECT_NE(err(), "") << args;
     }
     EXPECT_FALSE(std::filesystem::exists("show.mp4"));
+    // An empty name is refused as a mistake, not taken for the default one.
+    expect_one_line_failure("--to 0.1 --out ''", "--out needs a file name");
+    expect_one_line_failure("--to 0.1 --png-dir ''", "--png-dir needs a folder name");
+    EXPECT_FALSE(std::filesystem::exists("show.mp4"));
     EXPECT_EQ(capture("--help"), 0);
     EXPECT_NE(read_file("out.txt").find("--png-dir"), std::string::npos);
 }
@@ -459,12 +369,45 @@ TEST_F(Capture, TheContainerFollowsTheFileName) {
     EXPECT_NE(std::string(format->iformat->name).find("matroska"), std::string::npos) << format->iformat->name;
     avformat_close_input(&format);
     EXPECT_EQ(decode("plain.mkv").frames, 1);
+    // Lossless without a name: Matroska, the container that holds FFV1 and FLAC.
+    ASSERT_EQ(capture("--to 0.05 --fps 20 --lossless"), 0) << err();
+    ASSERT_EQ(avformat_open_input(&format, "show.mkv", nullptr, nullptr), 0);
+    EXPECT_NE(std::string(format->iformat->name).find("matroska"), std::string::npos) << format->iformat->name;
+    avformat_close_input(&format);
+    EXPECT_EQ(decode("show.mkv").frames, 1);
+    std::filesystem::remove("show.mkv");
     // A name whose container cannot hold the streams, or names none, is refused before any work.
     expect_one_line_failure("--to 0.1 --lossless --out exact.mp4", "cannot hold FFV1");
     expect_one_line_failure("--to 0.1 --out show.xyz", "no container is known");
     EXPECT_EQ(names_in("."), (std::set<std::string>{"0.ck", "1.ck", "2.ck", "3.ck", "4.ck", "5.ck", "6.ck", "7.ck", "8.ck", "9.ck",
                                                     "10.ck", "11.ck", "12.ck", "13.ck", "14.ck", "15.ck", "16.ck", "17.ck", "18.ck",
                                                     "19.ck", "bitmap.png", "vae5.wav", "plain.mkv", "out.txt", "err.txt"}));
+}
+
+TEST_F(Capture, ALogoTheShowCannotDecodeIsWarnedAboutAsAMissingOneIs) {
+    write_probe_show(1.0);
+    std::string png = read_file("bitmap.png");
+    // A PNG that claims 60000x60000 pixels in its header.
+    std::string huge = png;
+    for (int at : {16, 20}) huge.replace(at, 4, std::string("\x00\x00\xea\x60", 4));
+    std::string noise(4096, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = (char)(i * 2654435761u >> 13);
+    for (const auto& logo : std::vector<std::pair<std::string, std::string>>{
+             {"random bytes", noise}, {"cut short", png.substr(0, png.size() / 2)}, {"60000x60000", huge}, {"missing", ""}}) {
+        SCOPED_TRACE(logo.first);
+        if (logo.first == "missing") std::filesystem::remove("bitmap.png");
+        else write_file("bitmap.png", logo.second);
+        ASSERT_EQ(capture("--to 0.05 --fps 20 --out logo.mkv"), 0) << err();
+        std::string e = err();
+        EXPECT_EQ(std::count(e.begin(), e.end(), '\n'), 1) << e;
+        EXPECT_EQ(e.rfind("oruvane-capture: warning: ", 0), 0u) << e;
+        EXPECT_NE(e.find("bitmap.png"), std::string::npos) << e;
+        EXPECT_NE(e.find("the logo stays empty"), std::string::npos) << e;
+    }
+    // The good logo says nothing.
+    write_file("bitmap.png", png);
+    ASSERT_EQ(capture("--to 0.05 --fps 20 --out logo.mkv"), 0) << err();
+    EXPECT_EQ(err(), "");
 }
 
 TEST_F(Capture, TheUsersFilesSurviveEverySignalAndNothingPartialIsLeft) {

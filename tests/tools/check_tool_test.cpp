@@ -110,4 +110,30 @@ TEST(CheckTool, MissingSceneFileFailsAndNoDisplayIsNeeded) {
         << read_file("out.txt") << read_file("err.txt");
 }
 
+// A project is checked from its sources, packed outside it: a mistake is named by the source file
+// and its own line, a music file the sheet names but the folder lacks is said, and nothing is
+// written into the project.
+TEST(CheckTool, AProjectIsCheckedFromItsSourcesByTheirOwnNamesAndLines) {
+    ScratchDir dir;
+    std::filesystem::create_directory("proj");
+    const char* labels[10] = {"pt01", "pt02", "pt03", "pt04", "pt05", "pt06", "pt07", "pt08", "pt09", "post"};
+    for (int i = 0; i < 10; ++i) {
+        write_file(std::string("proj/") + labels[i] + ".vsh", probe_vertex());
+        write_file(std::string("proj/") + labels[i] + ".fsh", i == 9 ? POST : SCENE);
+    }
+    write_file("proj/show.cues", "length 20\nmark flash 1\nmark logo 15\nfile music tune.ogg\nscene 0 pt01\nscene 10 pt04\n");
+    EXPECT_EQ(run("proj"), 0) << read_file("out.txt") << read_file("err.txt");
+    std::string out = read_file("out.txt");
+    EXPECT_NE(out.find("proj/tune.ogg"), std::string::npos) << out;
+    EXPECT_NE(out.find("runs silent"), std::string::npos) << out;
+    EXPECT_NE(out.find("pt04  proj/pt04.vsh proj/pt04.fsh  OK"), std::string::npos) << out;
+    // Broken on line 3 of a scheduled program's source, past the slot lines the pack gives it.
+    write_file("proj/pt04.fsh", "#version 120\nvarying vec2 uv;\nvoid main(){ gl_FragColor = vec4(1.0) }\n");
+    EXPECT_EQ(run("proj"), 1);
+    out = read_file("out.txt");
+    EXPECT_NE(out.find("proj/pt04.fsh: pt04 fragment shader, line 3:"), std::string::npos) << out;
+    EXPECT_NE(out.find("void main(){ gl_FragColor = vec4(1.0) }"), std::string::npos) << out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("proj"), std::filesystem::directory_iterator()), 21);
+}
+
 }  // namespace

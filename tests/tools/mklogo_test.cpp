@@ -67,6 +67,31 @@ TEST(Mklogo, SameBytesOnEveryRun) {
     EXPECT_TRUE(a == read_file("b.png"));
 }
 
+// The starter project's logo: the same size, its own design (a plate that darkens what is behind
+// it, a clear border), the same bytes on every run.
+TEST(Mklogo, TemplateLogoIsItsOwnAndReproducible) {
+    ScratchDir dir;
+    ASSERT_EQ(run("--template a.png"), 0) << read_file("err.txt");
+    ASSERT_EQ(run("--template b.png"), 0);
+    ASSERT_EQ(run("show.png"), 0);
+    std::string png = read_file("a.png");
+    EXPECT_TRUE(png == read_file("b.png"));
+    EXPECT_FALSE(png == read_file("show.png"));
+    int w = 0, h = 0, n = 0;
+    unsigned char* px = stbi_load_from_memory(reinterpret_cast<const unsigned char*>(png.data()), int(png.size()), &w, &h,
+                                              &n, 4);
+    ASSERT_NE(px, nullptr) << stbi_failure_reason();
+    EXPECT_EQ(w, 1024);
+    EXPECT_EQ(h, 256);
+    auto at = [&](int x, int y) { return px + (size_t(y) * w + x) * 4; };
+    EXPECT_EQ(at(4, 4)[3], 0) << "outside the frame is transparent";
+    const unsigned char* plate = at(40, h / 2);  // inside the frame, left of the title
+    EXPECT_GT(plate[3], 100);
+    EXPECT_LT(plate[3], 200);
+    EXPECT_LT(plate[0] + plate[1] + plate[2], 150) << "the plate is dark";
+    stbi_image_free(px);
+}
+
 TEST(Mklogo, FailsClearlyOnBadUse) {
     ScratchDir dir;
     EXPECT_NE(run(""), 0);

@@ -1,14 +1,16 @@
 // mkmusic: the WAV it writes (format, length, loudness per section, headroom, fades), the Ogg
 // Vorbis it writes by default against it (length, level second by second), that both are
-// reproducible, the renumbering of Ogg pages behind that, and the arithmetic the synthesizer uses
-// instead of libm.
+// reproducible, the renumbering of Ogg pages behind that, the starter project's piece, and the
+// arithmetic the synthesizer uses instead of libm.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "scratch_dir.h"
 #include "score.h"
 #include "sound_files.h"
+#include "template_score.h"
 
 namespace {
 
@@ -56,6 +59,44 @@ std::vector<int16_t> decode(const std::string& name, int& rate, int& channels) {
     s.resize((size_t)sf_readf_short(f, s.data(), info.frames) * (size_t)info.channels);
     sf_close(f);
     return s;
+}
+
+// Expects the Ogg Vorbis file `ogg` to hold the samples of the WAV file `wav` as the show plays
+// them: 44.1 kHz stereo, exactly as long, every second louder than -50 dBFS within 1 dB of the
+// WAV's level, the quieter ones (the rise out of silence, the last fade) within 0.001 of full
+// scale. Prints the size and the largest differences.
+void expect_levels_kept(const std::string& ogg, const std::string& wav_file) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(ogg.c_str(), SFM_READ, &info);
+    ASSERT_NE(f, nullptr) << ogg;
+    sf_close(f);
+    EXPECT_EQ(info.format, SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+    int rate = 0, channels = 0;
+    std::vector<int16_t> decoded = decode(ogg, rate, channels);
+    EXPECT_EQ(rate, RATE);
+    EXPECT_EQ(channels, 2);
+    std::vector<int16_t> wav = samples(read_file(wav_file));
+    ASSERT_EQ(decoded.size(), wav.size()) << "the length in frames";
+
+    const int seconds = (int)(wav.size() / 2 / RATE);
+    double loud = 0, quiet = 0;
+    int loud_seconds = 0;
+    for (int s = 0; s < seconds; ++s) {
+        double want = rms(wav, s, s + 1), got = rms(decoded, s, s + 1);
+        if (20 * std::log10(want) > -50) {
+            ++loud_seconds;
+            double db = std::fabs(20 * std::log10(got / want));
+            loud = std::max(loud, db);
+            EXPECT_LE(db, 1.0) << "second " << s << " at " << 20 * std::log10(want) << " dBFS";
+        } else {
+            quiet = std::max(quiet, std::fabs(got - want));
+            EXPECT_LE(std::fabs(got - want), 0.001) << "second " << s << " at " << 20 * std::log10(want) << " dBFS";
+        }
+    }
+    EXPECT_GT(loud_seconds, seconds - 10);
+    std::printf("%s: Ogg Vorbis %zu bytes; level differences: %.3f dB at most in the %d seconds above -50 dBFS, "
+                "%.5f of full scale in the other %d\n", ogg.c_str(), (size_t)std::filesystem::file_size(ogg), loud,
+                loud_seconds, quiet, seconds - loud_seconds);
 }
 
 TEST(Mkmusic, WritesFourMinutesOfStereoCdAudio) {
@@ -138,35 +179,7 @@ TEST(Mkmusic, OggVorbisKeepsTheLevelOfEverySecondAndTheSameBytesOnEveryRun) {
     EXPECT_EQ(ogg.substr(0, 4), "OggS");
     EXPECT_LT(ogg.size(), read_file("a.wav").size() / 8);
 
-    SF_INFO info{};
-    SNDFILE* f = sf_open("a.ogg", SFM_READ, &info);
-    ASSERT_NE(f, nullptr);
-    sf_close(f);
-    EXPECT_EQ(info.format, SF_FORMAT_OGG | SF_FORMAT_VORBIS);
-    int rate = 0, channels = 0;
-    std::vector<int16_t> decoded = decode("a.ogg", rate, channels);
-    EXPECT_EQ(rate, RATE);
-    EXPECT_EQ(channels, 2);
-    std::vector<int16_t> wav = samples(read_file("a.wav"));
-    ASSERT_EQ(decoded.size(), wav.size()) << "the show's length in frames";
-
-    double loud = 0, quiet = 0;
-    int loud_seconds = 0;
-    for (int s = 0; s < SECONDS; ++s) {
-        double want = rms(wav, s, s + 1), got = rms(decoded, s, s + 1);
-        if (20 * std::log10(want) > -50) {
-            ++loud_seconds;
-            double db = std::fabs(20 * std::log10(got / want));
-            loud = std::max(loud, db);
-            EXPECT_LE(db, 1.0) << "second " << s << " at " << 20 * std::log10(want) << " dBFS";
-        } else {
-            quiet = std::max(quiet, std::fabs(got - want));
-            EXPECT_LE(std::fabs(got - want), 0.001) << "second " << s << " at " << 20 * std::log10(want) << " dBFS";
-        }
-    }
-    EXPECT_GT(loud_seconds, SECONDS - 10);
-    std::printf("Ogg Vorbis %zu bytes; level differences: %.3f dB at most in the %d seconds above -50 dBFS, "
-                "%.5f of full scale in the others\n", ogg.size(), loud, loud_seconds, quiet);
+    expect_levels_kept("a.ogg", "a.wav");
 }
 
 TEST(Mkmusic, OggPagesTakeOneSerialWithChecksumsThatStillRead) {
@@ -214,6 +227,51 @@ TEST(Mkmusic, FailsClearlyOnBadUse) {
     EXPECT_NE(run("no/such/dir/music.wav"), 0);
     EXPECT_NE(read_file("err.txt").find("no/such/dir/music.wav"), std::string::npos);
     EXPECT_NE(run("--wav"), 0);
+}
+
+// The starter project's piece: as long as its sheet, the same bytes on every run, music under
+// every section with a hit on each scene change, and its Ogg Vorbis keeping the levels; a sheet
+// whose beat is not the piece's is refused and nothing is written.
+TEST(MkmusicTemplate, NinetySecondsLaidOnTheStarterSheet) {
+    ScratchDir dir;
+    const std::string sheet = TEMPLATE_SOURCE_DIR "/show.cues";
+    ASSERT_EQ(run("--wav --template " + sheet + " a.wav"), 0) << read_file("err.txt");
+    ASSERT_EQ(run("--template " + sheet + " b.wav --wav"), 0) << read_file("err.txt");
+    std::string a = read_file("a.wav");
+    EXPECT_TRUE(a == read_file("b.wav"));
+    ASSERT_EQ(a.size(), 44 + size_t(90) * RATE * 4);
+    std::vector<int16_t> s = samples(a);
+    sheet::Sheet parsed;
+    sheet::Script script;
+    std::string error;
+    ASSERT_TRUE(sheet::load(sheet, parsed, script, error)) << error;
+    const std::vector<synth::Section> plan = synth::template_sections(script);
+    ASSERT_EQ(plan.size(), 11u);
+    EXPECT_EQ(plan.back().end, 90.0);
+    for (const synth::Section& sec : plan) EXPECT_GT(rms(s, sec.start, std::min(sec.end, 87.0)), 0.03) << sec.name;
+    for (const sheet::Slot& slot : script.slots) {
+        double c = slot.start_ms / 1000.0;
+        if (c > 0) {
+            EXPECT_GT(rms(s, c, c + 0.15), 1.4 * rms(s, c - 0.15, c)) << "change at " << c << " s";
+        }
+    }
+    EXPECT_LE(std::abs(s[0]), 2);
+    EXPECT_LE(std::abs(s[s.size() - 1]), 2);
+
+    // As the project holds it: Ogg Vorbis, the same bytes on every run.
+    ASSERT_EQ(run("--template " + sheet + " a.ogg"), 0) << read_file("err.txt");
+    ASSERT_EQ(run("--template " + sheet + " b.ogg"), 0) << read_file("err.txt");
+    EXPECT_TRUE(read_file("a.ogg") == read_file("b.ogg"));
+    expect_levels_kept("a.ogg", "a.wav");
+
+    std::string text = read_file(sheet);
+    size_t at = text.find("\ntempo 0.000 120\n");
+    ASSERT_NE(at, std::string::npos);
+    write_file("show.cues", text.replace(at, 17, "\ntempo 0.000 126\n"));
+    EXPECT_EQ(run("--template show.cues c.ogg"), 1);
+    EXPECT_NE(read_file("err.txt").find("show.cues: the sheet's beat grid is not the starter score's"), std::string::npos)
+        << read_file("err.txt");
+    EXPECT_FALSE(std::filesystem::exists("c.ogg"));
 }
 
 // The synthesizer avoids libm's sin/exp2 so its output cannot change with the C library;

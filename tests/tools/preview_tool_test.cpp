@@ -32,6 +32,24 @@ std::string display() {
     return d ? d : "";
 }
 
+// The screen's pixels whose colour is within 4 of `rgb`, as (x, y) from the top left.
+std::vector<std::pair<int, int>> pixels_of(const std::string& shot, int r, int g, int b) {
+    std::vector<std::pair<int, int>> found;
+    int w = 0, h = 0, n = 0;
+    unsigned char* p = stbi_load(shot.c_str(), &w, &h, &n, 3);
+    for (int y = 0; p && y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* c = p + (size_t(y) * w + x) * 3;
+            if (std::abs(c[0] - r) <= 4 && std::abs(c[1] - g) <= 4 && std::abs(c[2] - b) <= 4) found.emplace_back(x, y);
+        }
+    stbi_image_free(p);
+    return found;
+}
+
+// A sheet of the maker's for the editor: gamma keys at 0 s and 100 s.
+const std::string GAMMA_SHEET = "length 240.000\nmark flash 1.000\nmark logo 200.000\nscene 0.000 pt01\n"
+                                "set 0.000 gamma 1\nset 100.000 gamma 0.5   # dragged\n";
+
 class PreviewTool : public ::testing::Test {
 public:
     ScratchDir dir;
@@ -98,6 +116,31 @@ public:
         return wait_pixel(960, 540, [&](const std::vector<int>& c) {
             return std::abs(c[0] - rgb[0]) <= 2 && std::abs(c[1] - rgb[1]) <= 2 && std::abs(c[2] - rgb[2]) <= 2;
         }, seconds);
+    }
+    // Where the track view shows the gamma row's keys (the only pixels of their colour): the left
+    // edge of the first (cut in half at 0 s by the view's edge) and the centre of the last.
+    struct GammaKeys {
+        bool found = false;
+        int left = 0, last_x = 0, y = 0;
+        size_t pixels = 0;
+    };
+    GammaKeys gamma_keys(int tries = 50) {
+        GammaKeys k;
+        std::string shot = (dir.path / "editor.png").string();
+        for (int t = 0; t < tries; ++t) {
+            if (t > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            x_run(display(), "import -window root " + shot);
+            std::vector<std::pair<int, int>> keys = pixels_of(shot, 217, 26, 26);
+            if (keys.empty()) continue;
+            int left = 1 << 30, right = 0;
+            for (auto& p : keys) left = std::min(left, p.first), right = std::max(right, p.first);
+            long sum_x = 0, sum_y = 0, count = 0;
+            for (auto& p : keys)
+                if (p.first > right - 12) sum_x += p.first, sum_y += p.second, ++count;
+            k = GammaKeys{true, left, (int)(sum_x / count), (int)(sum_y / count), keys.size()};
+            break;
+        }
+        return k;
     }
     bool wait_text(std::string (PreviewTool::*stream)(), const std::string& text, double seconds) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -182,46 +225,19 @@ TEST_F(PreviewTool, TheBundledShowsSourcesRebuildAndAMistakeIsReportedOnItsOwnLi
     EXPECT_EQ(wait_exit(pid, 60), 0) << err();
 }
 
-// The screen's pixels whose colour is within 4 of `rgb`, as (x, y) from the top left.
-std::vector<std::pair<int, int>> pixels_of(const std::string& shot, int r, int g, int b) {
-    std::vector<std::pair<int, int>> found;
-    int w = 0, h = 0, n = 0;
-    unsigned char* p = stbi_load(shot.c_str(), &w, &h, &n, 3);
-    for (int y = 0; p && y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const unsigned char* c = p + (size_t(y) * w + x) * 3;
-            if (std::abs(c[0] - r) <= 4 && std::abs(c[1] - g) <= 4 && std::abs(c[2] - b) <= 4) found.emplace_back(x, y);
-        }
-    stbi_image_free(p);
-    return found;
-}
-
 // The editor on a sheet of the maker's: a gamma key dragged from 100 s to about 7 s with the
 // pointer and saved, the sheet on disk says so, the timeline tool reads the new value there, and
 // a show built from that sheet plays it.
 TEST_F(PreviewTool, AKeyDraggedInTheEditorIsSavedAndAShowBuiltFromTheSheetPlaysIt) {
-    const std::string sheet = "length 240.000\nmark flash 1.000\nmark logo 200.000\nscene 0.000 pt01\n"
-                              "set 0.000 gamma 1\nset 100.000 gamma 0.5   # dragged\n";
+    const std::string sheet = GAMMA_SHEET;
     write_file("show.cues", sheet);
     write_scene_file(19, "#version 120\nuniform float gamma;\nvoid main(){ gl_FragColor = vec4(vec3(gamma), 1.0); }\n");
     start({"--script", "show.cues", "--no-music"});
     ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 0.000 s", 30)) << err();
     x_run(display(), "xdotool mousemove 960 200 key Tab");
-    // The gamma row's keys are the only pixels of their colour: the key at 0 s, and the one at 100 s.
-    std::string shot = (dir.path / "editor.png").string();
-    std::vector<std::pair<int, int>> keys;
-    for (int tries = 0; tries < 50 && keys.empty(); ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        x_run(display(), "import -window root " + shot);
-        keys = pixels_of(shot, 217, 26, 26);
-    }
-    ASSERT_FALSE(keys.empty()) << "no gamma keys on the screen";
-    int left = 1 << 30, right = 0, y = 0;
-    for (auto& k : keys) left = std::min(left, k.first), right = std::max(right, k.first);
-    long sum_x = 0, count = 0;
-    for (auto& k : keys)
-        if (k.first > right - 12) sum_x += k.first, y += k.second, ++count;
-    int key_x = (int)(sum_x / count), key_y = y / (int)count;
+    GammaKeys k = gamma_keys();
+    ASSERT_TRUE(k.found) << "no gamma keys on the screen";
+    int left = k.left, key_x = k.last_x, key_y = k.y;
     double px_per_s = (key_x - left) / 100.0;  // the first key is cut in half at 0 s by the view's edge
     int to_x = left + (int)std::lround(7 * px_per_s);
     std::string xy = std::to_string(key_x) + " " + std::to_string(key_y);
@@ -289,6 +305,81 @@ TEST_F(PreviewTool, APipeAmongTheSourcesIsRefusedWithoutFreezingAndSignalsEndIt)
     // A tool keeps the usual meaning of a signal: 128 + its number.
     kill(pid, SIGTERM);
     EXPECT_EQ(wait_exit(pid, 15), 128 + SIGTERM) << err();
+}
+
+// Unsaved edits survive every way the preview can be ended without asking: a signal, or its window
+// destroyed by another program. The editor's keys act only while its view is on the screen.
+TEST_F(PreviewTool, TheEditorsKeysActOnlyInItsViewAndUnsavedEditsOutliveASignal) {
+    write_file("show.cues", GAMMA_SHEET);
+    write_scene_file(19, "#version 120\nuniform float gamma;\nvoid main(){ gl_FragColor = vec4(vec3(gamma), 1.0); }\n");
+    start({"--script", "show.cues", "--no-music"});
+    ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 0.000 s", 30)) << err();
+    x_run(display(), "xdotool mousemove 960 200 key Tab");
+    GammaKeys k = gamma_keys();
+    ASSERT_TRUE(k.found) << "no gamma keys on the screen";
+    // Select the key at 100 s, hide the view and press Delete: nothing happens.
+    x_run(display(), "xdotool mousemove " + std::to_string(k.last_x) + " " + std::to_string(k.y) + " sleep 0.3 click 1 sleep 0.3");
+    x_run(display(), "xdotool mousemove 960 200 sleep 0.2 key Tab sleep 0.5 key Delete sleep 0.5 key Tab");
+    GammaKeys shown = gamma_keys();
+    ASSERT_TRUE(shown.found);
+    EXPECT_NEAR(shown.last_x, k.last_x, 4) << "Delete removed a key the maker could not see";
+    // With the view shown, Delete removes it.
+    x_run(display(), "xdotool key Delete");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (gamma_keys(1).last_x > k.left + 20 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_LT(gamma_keys(1).last_x, k.left + 20) << "the key at 100 s is still there";
+
+    kill(pid, SIGTERM);
+    EXPECT_EQ(wait_exit(pid, 20), 128 + SIGTERM) << err();
+    EXPECT_EQ(read_file("show.cues"), GAMMA_SHEET) << "the sheet itself is not touched";
+    std::string kept = read_file("show.cues.unsaved");
+    EXPECT_NE(kept.find("set 0.000 gamma 1\n"), std::string::npos) << kept;
+    EXPECT_EQ(kept.find("set 100.000"), std::string::npos) << kept;
+    EXPECT_NE(err().find("show.cues.unsaved"), std::string::npos) << err();
+
+    // The next start says the recovery file is there.
+    start({"--script", "show.cues", "--no-music"});
+    EXPECT_TRUE(wait_text(&PreviewTool::err, "show.cues.unsaved holds edits", 30)) << err();
+    x_run(display(), "xdotool mousemove 960 200 key Escape");
+    EXPECT_EQ(wait_exit(pid, 20), 0) << err();
+}
+
+TEST_F(PreviewTool, AWindowDestroyedByAnotherProgramEndsThePreviewAndKeepsUnsavedEdits) {
+    write_file("show.cues", GAMMA_SHEET);
+    start({"--script", "show.cues", "--no-music"});
+    ASSERT_TRUE(wait_text(&PreviewTool::out, "playing from 0.000 s", 30)) << err();
+    x_run(display(), "xdotool mousemove 960 200 key Tab");
+    GammaKeys k = gamma_keys();
+    ASSERT_TRUE(k.found);
+    x_run(display(), "xdotool mousemove " + std::to_string(k.last_x) + " " + std::to_string(k.y) + " sleep 0.3 click 1 sleep 0.3 key Delete");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (gamma_keys(1).last_x > k.left + 20 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::string id = x_run(display(), "xdotool search --name '^oruvane-preview$'");
+    ASSERT_FALSE(id.empty());
+    x_run(display(), "xdotool windowclose " + id.substr(0, id.find('\n')));
+    EXPECT_EQ(wait_exit(pid, 20), 0) << "ends as on a quit, not by an X error: " << err();
+    EXPECT_NE(err().find("closed by another program"), std::string::npos) << err();
+    EXPECT_EQ(read_file("show.cues"), GAMMA_SHEET);
+    EXPECT_EQ(read_file("show.cues.unsaved").find("set 100.000"), std::string::npos);
+    EXPECT_NE(read_file("show.cues.unsaved").find("set 0.000 gamma 1"), std::string::npos);
+}
+
+// Without sources, a scene moved in the sheet is rebuilt from its scene file with its new slot.
+TEST_F(PreviewTool, WithoutSourcesAMovedSceneGetsItsNewSlotFromItsSceneFile) {
+    const std::string sheet = "length 240.000\nmark flash 1.000\nmark logo 200.000\nscene 0.000 pt01\nscene 100.000 pt02\n";
+    write_file("show.cues", sheet);
+    // pt02 as packed for a slot from 100 s: its red is the slot's start over 200 s.
+    write_scene_file(3, "#version 120\n#define SLOT_START 100.000\n#define SLOT_END 240.000\n#line 1\n"
+                        "void main(){ gl_FragColor = vec4(SLOT_START / 200.0, 0.5, 0.5, 1.0); }\n");
+    start({"--script", "show.cues", "--no-music", "--at", "150"});
+    EXPECT_TRUE(wait_colour({128, 128, 128}, 20)) << err();
+    // Moved in a text editor: the slot starts at 50 s.
+    write_file("show.cues", sheet.substr(0, sheet.find("scene 100")) + "scene 50.000 pt02\n");
+    EXPECT_TRUE(wait_colour({64, 128, 128}, 10)) << err();
+    x_run(display(), "xdotool mousemove 960 540 key Escape");
+    EXPECT_EQ(wait_exit(pid, 15), 0) << err();
 }
 
 }  // namespace

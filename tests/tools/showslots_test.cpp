@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "common/slot_lines.h"
 #include "scratch_dir.h"
-#include "timeline/script.h"
 
 namespace {
 
@@ -14,27 +14,39 @@ int run(const std::string& args) { return run_tool(SHOWSLOTS_PATH, args); }
 
 TEST(Showslots, SlotsGoAfterTheVersionLineOfScheduledFragmentsOnly) {
     ScratchDir dir;
-    const SceneSlot& last = scene_slots[SCENE_SLOT_COUNT - 1];
-    const std::string label = last.label;
-    write_file(label + ".fsh", "#version 120\nvoid main(){}\n");
-    write_file(label + ".vsh", "#version 120\nvoid main(){}\n");
-    write_file("pt07.fsh", "#version 120\nvoid main(){}\n");  // built, never scheduled
+    // The bundled sheet schedules pt02 last (190 s to the end) and pt05 first; pt07 is built but
+    // never scheduled.
+    write_file("pt02.fsh", "#version 120\nvoid main(){}\n");
+    write_file("pt02.vsh", "#version 120\nvoid main(){}\n");
+    write_file("pt07.fsh", "#version 120\nvoid main(){}\n");
     std::filesystem::create_directory("in");
-    write_file("in/" + std::string(scene_slots[0].label) + ".fsh", "void main(){}");  // no #version
-    ASSERT_EQ(run("-o out " + label + ".fsh " + label + ".vsh pt07.fsh in/" + scene_slots[0].label + ".fsh"), 0);
-
-    char defines[96];
-    std::snprintf(defines, sizeof defines, "#define SLOT_START %.3f\n#define SLOT_END %.3f\n#line 1\n", last.start_ms / 1000.0,
-                  last.end_ms / 1000.0);
-    EXPECT_EQ(read_file("out/" + label + ".fsh"), "#version 120\n" + std::string(defines) + "void main(){}\n");
-    EXPECT_EQ(read_file("out/" + label + ".vsh"), "#version 120\nvoid main(){}\n");
+    write_file("in/pt05.fsh", "void main(){}");  // no #version
+    write_file("pt03.fsh", "#version 330\nvoid main(){}\n");
+    ASSERT_EQ(run("-o out pt02.fsh pt02.vsh pt07.fsh in/pt05.fsh pt03.fsh"), 0) << read_file("err.txt");
+    EXPECT_EQ(read_file("out/pt02.fsh"), "#version 120\n#define SLOT_START 190.000\n#define SLOT_END 240.000\n#line 1\nvoid main(){}\n");
+    EXPECT_EQ(read_file("out/pt02.vsh"), "#version 120\nvoid main(){}\n");
     EXPECT_EQ(read_file("out/pt07.fsh"), "#version 120\nvoid main(){}\n");
-    std::snprintf(defines, sizeof defines, "#define SLOT_START %.3f\n#define SLOT_END %.3f\n#line 0\n",
-                  scene_slots[0].start_ms / 1000.0, scene_slots[0].end_ms / 1000.0);
-    EXPECT_EQ(read_file("out/" + std::string(scene_slots[0].label) + ".fsh"), std::string(defines) + "void main(){}");
+    EXPECT_EQ(read_file("out/pt05.fsh"), "#define SLOT_START 0.000\n#define SLOT_END 48.000\n#line 0\nvoid main(){}");
+    // From GLSL 3.30 on, "#line N" names the next line N.
+    EXPECT_EQ(read_file("out/pt03.fsh"), "#version 330\n#define SLOT_START 96.000\n#define SLOT_END 124.000\n#line 2\nvoid main(){}\n");
 
     ASSERT_EQ(run("--list"), 0);
-    EXPECT_EQ(read_file("out.txt").substr(0, 4), scene_slots[0].label);
+    EXPECT_EQ(read_file("out.txt").substr(0, 16), "pt05 0 48000\npt0");
+}
+
+// A scene file holds its source with the slot lines: they come out again exactly, so that the
+// preview can give a packed program another slot, and a text without them is left alone.
+TEST(Showslots, SlotLinesComeOutOfAPackedSourceExactly) {
+    const std::vector<SlotSpan> slots = {{"pt02", 1000, 2500}};
+    for (const std::string text : {"#version 120\nuniform float time;\nvoid main(){}\n", "void main(){}\n", "#version 330\nvoid main(){}"}) {
+        std::string slotted = slot_lines("pt02.fsh", text, slots);
+        ASSERT_NE(slotted, text);
+        EXPECT_EQ(without_slot_lines(slotted), text);
+        EXPECT_EQ(slot_lines("pt02.fsh", without_slot_lines(slot_lines("pt02.fsh", text, {{"pt02", 5, 9}})), slots), slotted);
+        EXPECT_EQ(without_slot_lines(text), text);
+    }
+    const std::string own = "#version 120\n#define SLOT_START 3.0\nvoid main(){}\n";  // a maker's own define stays
+    EXPECT_EQ(without_slot_lines(own), own);
 }
 
 TEST(Showslots, FailsClearlyOnBadUse) {

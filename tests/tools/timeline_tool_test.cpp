@@ -146,4 +146,24 @@ TEST(TimelineTool, UnwritablePlotLeavesNothingAndFails) {
     EXPECT_NE(read_file("err.txt").find("cannot write"), std::string::npos);
 }
 
+// A sheet whose length or times would not fit the tool's counters is refused at its line, at
+// once: the CSV of such a length once counted past 2^31 ms and went on forever with negative times.
+TEST(TimelineTool, ASheetFarOutsideAnyShowIsRefusedAtItsLineWithoutHanging) {
+    ScratchDir dir;
+    const std::string rest = "mark flash 1\nmark logo 5\nscene 0 pt01\nset 0 gamma 1\n";
+    for (const char* length : {"4295207.296", "2147483.647", "1800.001"}) {
+        SCOPED_TRACE(length);
+        write_file("huge.cues", std::string("length ") + length + "\n" + rest);
+        EXPECT_EQ(run_tool("timeout 20 " TIMELINE_PATH, "--script huge.cues csv --step 1"), 1);
+        EXPECT_EQ(read_file("err.txt").rfind("huge.cues:1: ", 0), 0u) << read_file("err.txt");
+        EXPECT_EQ(read_file("out.txt"), "");
+    }
+    // The longest show there may be: the CSV ends, at its length, in ascending time.
+    write_file("long.cues", "length 1800\n" + rest);
+    ASSERT_EQ(run_tool("timeout 60 " TIMELINE_PATH, "--script long.cues csv --step 600"), 0) << read_file("err.txt");
+    std::string csv = read_file("out.txt");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);
+    EXPECT_NE(csv.find("\n1800.000,pt01,"), std::string::npos) << csv;
+}
+
 }  // namespace

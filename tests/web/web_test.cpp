@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "show_sheet.h"
 #include "browser.h"
 #include "probe_show.h"
 #include "timeline/params.h"
@@ -115,20 +116,24 @@ TEST_F(WebPage, ProbeStillsFollowTheTimelineAcrossASceneChangeAndPlayedFramesFee
              }));
     const std::string bar_points = "960,540;5,539;5,540;5,538;5,541;1066,540;1067,540;1900,540";
     std::vector<Visit> v = visit({"/probe/index.html?at=47.9&still", "/probe/index.html?at=48.1&still",
-                                  "/probe/index.html?at=100#frames=4&escape=1&points=" + bar_points},
+                                  "/probe/index.html?at=100#frames=4&escape=1&points=" + bar_points,
+                                  "/probe/index.html?at=4294968&still"},
                                  240);
-    ASSERT_EQ(v.size(), 3u);
+    ASSERT_EQ(v.size(), 4u);
 
     // Stills on either side of the change from pt05 to pt04 at 48 s, in the gamma fade around it,
-    // each drawn once, with the feedback empty as at the start.
-    for (int i = 0; i < 2; ++i) {
-        int32_t ms = i == 0 ? 47900 : 48100;
+    // each drawn once, with the feedback empty as at the start; and one asked for past 2^31 ms,
+    // which is the show's end (not the 0.704 s a wrapped int would give).
+    for (int i : {0, 1, 3}) {
+        int32_t ms = i == 0 ? 47900 : i == 1 ? 48100 : SHOW_LENGTH_MS;
         SCOPED_TRACE(v[i].path);
-        EXPECT_EQ(v[i].title, "oruvane: still");
+        EXPECT_EQ(v[i].title, "oruvane: still") << v[i].text;
         std::vector<Visit::Present> frames = v[i].presents_titled("oruvane: loading");
         ASSERT_EQ(frames.size(), 11u) << "ten loading bars, then the still";
         Expected e = expected_at(ms);
-        EXPECT_EQ(e.tag, i == 0 ? 5 : 4);
+        if (i < 3) {
+            EXPECT_EQ(e.tag, i == 0 ? 5 : 4);
+        }
         expect_pixel(frames.back().samples[0], {unorm8(e.tag / 10.0), unorm8(e.gamma), 1, unorm8(ms / 1000.0 / 255.0)}, 1,
                      "the still");
     }
@@ -277,7 +282,8 @@ TEST_F(WebPage, TheBundledPageDrawsItsFirstSceneAsTheDesktopDoesAndSounds) {
     EXPECT_GT(lit / blocks / 256 / 3, 10) << "the desktop's frame at 5 s is not a dark one";
     EXPECT_GE(close, blocks * 98 / 100) << close << " of " << blocks << " blocks match the desktop's";
 
-    // Played from 5 s, the bundled music is heard.
+    // Played from 5 s, the bundled music is heard; the page's whole download is at most 8 MB.
+    EXPECT_LE(v[1].download_bytes(), 8e6);
     EXPECT_EQ(v[1].title, "oruvane");
     EXPECT_GT(v[1].rms, 0.01);
     ASSERT_FALSE(v[1].presents_titled("oruvane").empty());

@@ -138,8 +138,10 @@ TEST_F(Wine, MusicInEveryStreamFormatSoundsThroughTheDiskDriver) {
     }
 }
 
-// The zip as a person unpacks it: the bundled show plays, and its music (Ogg Vorbis) is heard.
+// The zip as a person unpacks it, a download of at most 10 MB: the bundled show plays, and its
+// music (Ogg Vorbis) is heard.
 TEST_F(Wine, TheUnpackedZipPlaysTheBundledShowWithItsMusic) {
+    EXPECT_LE(std::filesystem::file_size(ORUVANE_ZIP), 10'000'000u);
     ASSERT_EQ(run_tool("unzip", "-q " + std::string(ORUVANE_ZIP)), 0);
     for (int n = 0; n < 20; ++n) EXPECT_TRUE(std::filesystem::exists(std::to_string(n) + ".ck")) << n;
     for (const char* name : {"bitmap.png", "vae5.wav", "README.txt"}) EXPECT_TRUE(std::filesystem::exists(name)) << name;

@@ -13,10 +13,13 @@
 #include <string>
 #include <unistd.h>
 
+#include "show_sheet.h"
 #include "audio/music.h"
 #include "capture.h"
+#include "common/project.h"
 #include "common/toolkit.h"
 #include "load/gl_entry.h"
+#include "load/image.h"
 #include "load/intro.h"
 #include "load/program_status.h"
 #include "platform/audio_decode.h"
@@ -89,7 +92,8 @@ int main(int argc, char** argv) {
     tool::init("oruvane-capture");
     CLI::App app{
         "Captures a show as a video file with its music, frame by frame and with no display needed.\n"
-        "The show's files (0.ck ... 19.ck, bitmap.png, vae5.wav) are read from --dir. Frame n shows\n"
+        "The show is read from --dir: a show project (show.cues and its sources, drawn with its sheet to its\n"
+        "length) or a packed show folder (0.ck ... 19.ck, bitmap.png, vae5.wav). Frame n shows\n"
         "the show time --from + round(n * 1000 / fps) ms, drawn by the show's own code; the sound of\n"
         "each frame is exactly the music of the same span. Drawing goes through a display-less EGL\n"
         "context unless --x11 is given. The container follows the --out name (.mp4, .mkv, ...).\n"
@@ -97,15 +101,15 @@ int main(int argc, char** argv) {
         "oruvane-capture"};
     std::string dir = ".", out, png_dir;
     int fps = 60, crf = 18;
-    double from = 0, to = SHOW_LENGTH_MS / 1000.0;
+    // Times are checked against the show's length once a project's sheet is read.
+    const double longest = sheet::LENGTH_MAX_MS / 1000.0;
+    double from = 0, to = -1;
     bool lossless = false, x11 = false;
-    app.add_option("--dir", dir, "folder holding the show's files")->capture_default_str();
+    app.add_option("--dir", dir, "a show project, or a folder holding a packed show's files")->capture_default_str();
     auto* out_opt = app.add_option("--out", out, "video file to write (default show.mp4; show.mkv with --lossless)");
     app.add_option("--fps", fps, "frames per second")->check(CLI::Range(1, 240))->capture_default_str();
-    app.add_option("--from", from, "show time of the first frame, in seconds")
-        ->check(tool::finite(0.0, SHOW_LENGTH_MS / 1000.0, "s"))->capture_default_str();
-    app.add_option("--to", to, "show time where the capture ends, in seconds")
-        ->check(tool::finite(0.0, SHOW_LENGTH_MS / 1000.0, "s"))->capture_default_str();
+    app.add_option("--from", from, "show time of the first frame, in seconds")->check(tool::finite(0.0, longest, "s"))->capture_default_str();
+    app.add_option("--to", to, "show time where the capture ends, in seconds (default: the show's end)")->check(tool::finite(0.0, longest, "s"));
     app.add_option("--crf", crf, "H.264 quality, 0 (lossless) to 51 (worst): lower is better and bigger")
         ->check(CLI::Range(0, 51))->capture_default_str();
     auto* png_opt = app.add_option("--png-dir", png_dir,
@@ -117,10 +121,40 @@ int main(int argc, char** argv) {
     int status = tool::parse(app, argc, argv);
     if (status >= 0) return status;
 
+    // An empty name is a mistake, not a wish for the default one.
+    if (out_opt->count() && out.empty()) return usage("--out needs a file name");
+    if (png_opt->count() && png_dir.empty()) return usage("--png-dir needs a folder name");
+
+
+    // A project is packed as the show reads it, outside the project (no tool writes into one), and
+    // drawn with its own sheet.
+    static project::Project p;
+    tool::ScratchFolder packed;
+    int32_t length = SHOW_LENGTH_MS;
+    std::error_code ec;
+    if (project::kind_of(dir) == project::PROJECT) {
+        std::vector<project::PackedFile> files;
+        std::vector<std::string> notes;
+        std::string why;
+        if (!project::open(dir, p, why)) return tool::error_in_file(why);
+        if (!project::pack(p, files, notes, why)) return fail(why);
+        for (const std::string& n : notes) tool::error("warning: " + n);
+        if (!packed.open(why)) return fail(why);
+        for (const project::PackedFile& f : files)
+            if (!packed.write(f.name, f.bytes, why)) return fail(why);
+        for (const std::string& input : {p.sheet_path, p.logo, p.music})
+            if (!input.empty()) tool::note_input(fs::absolute(input, ec).string());
+        for (const auto& program : p.sources)
+            for (const std::string& source : program) tool::note_input(fs::absolute(source, ec).string());
+        length = p.script.length_ms;
+    }
     CaptureRange range;
     range.from_ms = (int32_t)std::llround(from * 1000);
-    range.to_ms = (int32_t)std::llround(to * 1000);
+    range.to_ms = to < 0 ? length : (int32_t)std::llround(to * 1000);
     range.fps = fps;
+    const std::string show = "0 to " + sheet::when_text(sheet::When{"", length}) + " s";
+    if (range.from_ms > length) return usage("--from: outside the show (" + show + ")");
+    if (range.to_ms > length) return usage("--to: outside the show (" + show + ")");
     if (range.from_ms >= range.to_ms) return usage("--from must come before --to");
 
     SinkOptions so;
@@ -130,7 +164,6 @@ int main(int argc, char** argv) {
     so.width = SCREEN_WIDTH;
     so.height = SCREEN_HEIGHT;
     so.rate = AUDIO_RATE;
-    std::error_code ec;
     if (!png_dir.empty()) {
         so.png_dir = fs::absolute(png_dir, ec).string();
     } else {
@@ -153,16 +186,29 @@ int main(int argc, char** argv) {
     }
     if (!problem.empty()) return usage(problem);
 
+    const std::string shown_dir = dir;
+    if (!p.dir.empty()) dir = packed.path();
     fs::current_path(dir, ec);
     if (ec) return fail("cannot enter " + dir + ": " + ec.message());
     for (const ProgramEntry& e : PROGRAM_TABLE)
         for (int f : e.files) {
             std::string name = std::to_string(f) + ".ck";
             if (!fs::is_regular_file(name, ec))
-                return fail("scene file " + (fs::path(dir) / name).string() + " is missing or not a file: a show needs 0.ck ... 19.ck");
+                return fail("scene file " + (fs::path(shown_dir) / name).string() + " is missing or not a file: a show needs 0.ck ... 19.ck");
         }
-    if (!fs::is_regular_file("bitmap.png", ec))
-        std::fprintf(stderr, "oruvane-capture: warning: no bitmap.png in %s, the logo stays empty\n", dir.c_str());
+    // The show draws without a logo it cannot decode, as without a missing one: both are said.
+    if (!fs::exists(fs::symlink_status("bitmap.png", ec))) {
+        std::fprintf(stderr, "oruvane-capture: warning: no bitmap.png in %s, the logo stays empty\n", shown_dir.c_str());
+    } else {
+        int w = 0, h = 0;
+        unsigned char* logo = image_load_rgba("bitmap.png", &w, &h);
+        if (!logo)
+            std::fprintf(stderr,
+                         "oruvane-capture: warning: bitmap.png in %s is not an image the show can decode (not a regular file, "
+                         "not an image, cut short, or over %dx%d pixels), the logo stays empty\n",
+                         shown_dir.c_str(), (int)IMAGE_MAX_SIDE, (int)IMAGE_MAX_SIDE);
+        image_free(logo);
+    }
 
     if (!tool_gl_open(x11 ? TOOL_GL_FULLSCREEN : TOOL_GL_HEADLESS, "oruvane-capture", SCREEN_WIDTH, SCREEN_HEIGHT))
         return fail(std::string(x11 ? "no full-screen GL window on the X display: " : "no GL context: ") + tool_gl_error());
@@ -185,10 +231,11 @@ int main(int argc, char** argv) {
         close_gl();
         return fail(error);
     }
+    if (!p.dir.empty()) script_rebuild(p.script.cues.data(), (int32_t)p.script.cues.size());
 
     static AudioDecoder music;
     bool have_music = music_decoder_open(&music);
-    if (!have_music) std::fprintf(stderr, "oruvane-capture: warning: no playable vae5.wav in %s, the sound is silent\n", dir.c_str());
+    if (!have_music) std::fprintf(stderr, "oruvane-capture: warning: no playable vae5.wav in %s, the sound is silent\n", shown_dir.c_str());
 
     SinkPtr sink = sink_open(so, error);
     if (!sink) {

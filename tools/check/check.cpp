@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "show_sheet.h"
 #include "common/cue_sheet.h"
+#include "common/project.h"
 #include "common/slot_lines.h"
 #include "common/toolkit.h"
 #include "load/gl_entry.h"
@@ -61,6 +63,12 @@ struct Report {
     std::string logo, music;
 };
 
+// What each scene file is called in the report: "13.ck" in a packed show, the source it was packed
+// from ("pt07.fsh") in a project.
+std::string file_names[2 * PROGRAM_COUNT];
+
+std::string file_name(int number) { return number >= 0 && number < 2 * PROGRAM_COUNT ? file_names[number] : std::to_string(number) + ".ck"; }
+
 std::string scene_text(int number) {
     scene_file_counter = number;
     char* text = read_scene_file("check");
@@ -81,7 +89,7 @@ void add_diagnostics(ProgramReport& r, int stage, const std::string& log) {
         ProgramLogLine parsed;
         bool located = program_log_parse(l.c_str(), &parsed);
         if (located ? std::string(parsed.kind) != "error" : l.find("error") == std::string::npos) continue;
-        Diagnostic d{std::to_string(file) + ".ck", STAGES[stage], 0, l, ""};
+        Diagnostic d{file_name(file), STAGES[stage], 0, l, ""};
         if (located) {
             d.line = parsed.line;
             d.message = l.substr((size_t)parsed.message);
@@ -90,7 +98,7 @@ void add_diagnostics(ProgramReport& r, int stage, const std::string& log) {
         r.errors.push_back(d);
         any = true;
     }
-    if (!any) r.errors.push_back(Diagnostic{std::to_string(file) + ".ck", STAGES[stage], 0, log.empty() ? "does not compile" : log, ""});
+    if (!any) r.errors.push_back(Diagnostic{file_name(file), STAGES[stage], 0, log.empty() ? "does not compile" : log, ""});
 }
 
 // The texture-table slots the timeline ever names as the logo.
@@ -135,11 +143,16 @@ void check_uniforms(Report& rep, ProgramReport& r, uint32_t program, bool post) 
     }
 }
 
+// The script the uniforms, logo slots and music are checked against: the compiled-in one, or a sheet's.
+const sheet::Script* sheet_script;
+// A project whose sheet names a logo or music that cannot be read: already said, by its own name.
+bool logo_said, music_said;
+
 void check_logo(Report& rep) {
     int64_t logo = load_image_texture("bitmap.png");
     if (logo < 0) {
         rep.logo = "bitmap.png does not decode";
-        rep.warnings.push_back("logo: bitmap.png is missing or does not decode; the show runs without a logo");
+        if (!logo_said) rep.warnings.push_back("logo: bitmap.png is missing or does not decode; the show runs without a logo");
         return;
     }
     texture_table[0] = (uint32_t)logo;
@@ -161,12 +174,12 @@ std::string seconds_text(double s) {
 }
 
 void check_music(Report& rep) {
-    const double show = SHOW_LENGTH_MS / 1000.0;
+    const double show = (sheet_script ? sheet_script->length_ms : SHOW_LENGTH_MS) / 1000.0;
     // The show's own choice: a stream when one opens, else a looping module.
     static AudioDecoder music;
     if (!music_decoder_open(&music)) {
         rep.music = "vae5.wav is missing or neither a stream nor a module";
-        rep.warnings.push_back("music: vae5.wav is missing or neither a stream nor a module; the show runs silent");
+        if (!music_said) rep.warnings.push_back("music: vae5.wav is missing or neither a stream nor a module; the show runs silent");
         return;
     }
     double length = decoder_length_seconds(&music);
@@ -181,9 +194,6 @@ void check_music(Report& rep) {
     }
     decoder_close(&music);
 }
-
-// The script the uniforms and logo slots are checked against: the compiled-in one, or a sheet's.
-const sheet::Script* sheet_script;
 
 void run_checks(Report& rep) {
     if (!load_gl_entry_points()) {
@@ -202,8 +212,8 @@ void run_checks(Report& rep) {
         ProgramStatus st;
         if (!built && e.files[1] >= missing) {
             int stage = e.files[0] == missing ? 0 : e.files[1] == missing ? 1 : -1;
-            if (stage >= 0) r.errors.push_back(Diagnostic{std::to_string(missing) + ".ck", STAGES[stage], 0, "cannot be read", ""});
-            else r.errors.push_back(Diagnostic{"", "", 0, "not built: loading stops at " + std::to_string(missing) + ".ck", ""});
+            if (stage >= 0) r.errors.push_back(Diagnostic{file_name(missing), STAGES[stage], 0, "cannot be read", ""});
+            else r.errors.push_back(Diagnostic{"", "", 0, "not built: loading stops at " + file_name(missing), ""});
         } else if (program_status(program_set.*e.program, &st)) {
             r.ok = true;
         } else {
@@ -216,8 +226,7 @@ void run_checks(Report& rep) {
     check_logo(rep);
     if (built) {
         if (sheet_script) {
-            script_clear();
-            script_run(sheet_script->cues.data(), (int32_t)sheet_script->cues.size());
+            script_rebuild(sheet_script->cues.data(), (int32_t)sheet_script->cues.size());
         } else {
             build_show_script();
         }
@@ -238,7 +247,7 @@ bool all_built(const Report& rep) {
 void print_text(const Report& rep) {
     for (const std::string& e : rep.errors) std::printf("error: %s\n", e.c_str());
     for (const ProgramReport& r : rep.programs) {
-        std::printf("%-5s %d.ck %d.ck  %s\n", r.label.c_str(), r.files[0], r.files[1], r.ok ? "OK" : "FAILED");
+        std::printf("%-5s %s %s  %s\n", r.label.c_str(), file_name(r.files[0]).c_str(), file_name(r.files[1]).c_str(), r.ok ? "OK" : "FAILED");
         for (const Diagnostic& d : r.errors) {
             if (d.file.empty()) std::printf("    %s\n", d.message.c_str());
             else if (d.line) std::printf("    %s: %s %s shader, line %d: %s\n", d.file.c_str(), r.label.c_str(), d.stage.c_str(), d.line, d.message.c_str());
@@ -279,20 +288,45 @@ void print_json(const Report& rep) {
 
 int main(int argc, char** argv) {
     tool::init("oruvane-check");
-    CLI::App app{"Builds a show folder's ten programs on this driver and checks its uniforms, logo and music.\n"
+    CLI::App app{"Builds a show's ten programs on this driver and checks its uniforms, logo and music: of a show\n"
+                 "project (its sources with their slots, against its show.cues) or of a packed show folder.\n"
                  "Exit 0 only when all ten programs build."};
     app.name("oruvane-check");
     std::string dir = ".";
     bool json = false;
     std::string script;
-    app.add_option("DIR", dir, "the show folder (scene files 0.ck ... 19.ck, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory);
+    app.add_option("DIR", dir, "a show project (show.cues, pt01.vsh ... post.fsh), or a packed show folder (0.ck ... 19.ck, "
+                               "bitmap.png, vae5.wav)")
+        ->check(CLI::ExistingDirectory);
     app.add_flag("--json", json, "print the report as JSON");
-    app.add_option("--script", script, "check against this cue sheet instead of the compiled-in script");
+    app.add_option("--script", script, "check against this cue sheet instead of the compiled-in script (or the project's)");
     int status = tool::parse(app, argc, argv);
     if (status >= 0) return status;
 
+    for (int i = 0; i < 2 * PROGRAM_COUNT; ++i) file_names[i] = std::to_string(i) + ".ck";
     sheet::Sheet sh;
     static sheet::Script loaded;
+    static project::Project p;
+    tool::ScratchFolder packed;
+    std::vector<std::string> notes;
+    if (project::kind_of(dir) == project::PROJECT) {
+        // Packed as the show reads it, outside the project: no tool writes into a project.
+        std::string why;
+        std::vector<project::PackedFile> files;
+        if (!project::open(dir, p, why)) return tool::error_in_file(why);
+        if (!project::pack(p, files, notes, why)) return tool::error(why);
+        for (const std::string& n : notes) {
+            logo_said = logo_said || (!p.logo.empty() && n.find(p.logo) != std::string::npos);
+            music_said = music_said || (!p.music.empty() && n.find(p.music) != std::string::npos);
+        }
+        if (!packed.open(why)) return tool::error(why);
+        for (const project::PackedFile& f : files)
+            if (!packed.write(f.name, f.bytes, why)) return tool::error(why);
+        for (const ProgramEntry& e : PROGRAM_TABLE)
+            for (int k = 0; k < 2; ++k) file_names[e.files[k]] = p.sources[&e - PROGRAM_TABLE][k];
+        sheet_script = &p.script;
+        dir = packed.path();
+    }
     if (!script.empty()) {
         std::string text, why;
         if (!tool::read_file(script, text, why)) return tool::error(why);
@@ -307,6 +341,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Report rep;
+    for (const std::string& n : notes) rep.warnings.push_back(n);
     run_checks(rep);
     tool_gl_close();
     if (json) print_json(rep);

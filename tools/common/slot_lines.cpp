@@ -1,8 +1,10 @@
 // Slot lines: the defines that hand a program its scene slot, and the driver's view of line numbers.
+#include "show_sheet.h"
 #include "slot_lines.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "timeline/script.h"
@@ -33,8 +35,9 @@ int glsl_version(const std::string& text, bool& es) {
     return v;
 }
 
-// Before GLSL 3.30 (and ES 3.00), "#line N" numbers the line after it N + 1; from then on, N.
-bool line_names_next(const std::string& text) {
+// Whether "#line N" in `text` numbers the line after it N (GLSL 3.30 and ES 3.00 on) rather than
+// N + 1 (before them).
+bool line_directive_numbers_next_line(const std::string& text) {
     bool es = false;
     int v = glsl_version(text, es);
     return es ? v >= 300 : v >= 330;
@@ -61,13 +64,13 @@ std::string slot_lines(const std::string& file_name, const std::string& text, co
         if (eol == std::string::npos) head = "\n";
         next_line = 2;
     }
-    int directive = line_names_next(text) ? next_line : next_line - 1;
+    int directive = line_directive_numbers_next_line(text) ? next_line : next_line - 1;
     return text.substr(0, at) + head + "#define SLOT_START " + seconds(slot->start_ms) + "\n#define SLOT_END " +
            seconds(slot->end_ms) + "\n#line " + std::to_string(directive) + "\n" + text.substr(at);
 }
 
 std::string line_named(const std::string& text, int line) {
-    bool next = line_names_next(text);
+    bool next = line_directive_numbers_next_line(text);
     std::istringstream in(text);
     std::string s, found;
     int number = 1;
@@ -82,4 +85,23 @@ std::string line_named(const std::string& text, int line) {
         ++number;
     }
     return found;
+}
+
+std::string without_slot_lines(const std::string& text) {
+    size_t at = 0;
+    if (text.compare(0, 8, "#version") == 0) {
+        size_t eol = text.find('\n');
+        if (eol == std::string::npos) return text;
+        at = eol + 1;
+    }
+    // Exactly the three lines slot_lines writes: two defines, then the #line directive.
+    size_t end = at;
+    for (const char* start : {"#define SLOT_START ", "#define SLOT_END ", "#line "}) {
+        size_t n = std::strlen(start);
+        if (text.compare(end, n, start) != 0) return text;
+        size_t eol = text.find('\n', end);
+        if (eol == std::string::npos) return text;
+        end = eol + 1;
+    }
+    return text.substr(0, at) + text.substr(end);
 }

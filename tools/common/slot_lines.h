@@ -20,6 +20,10 @@ std::vector<SlotSpan> built_in_slots();
 // returned as it is.
 std::string slot_lines(const std::string& file_name, const std::string& text, const std::vector<SlotSpan>& slots);
 
+// `text` with the slot lines slot_lines gave it taken out again (a scene file holds its source with
+// them), so that it can be given another slot; a text without them is returned as it is.
+std::string without_slot_lines(const std::string& text);
+
 // The line of `text` that a driver's line number `line` names, honouring #line directives the way
 // the text's GLSL version reads them; "" when none does.
 std::string line_named(const std::string& text, int line);

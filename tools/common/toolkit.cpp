@@ -1,11 +1,16 @@
 // The tools' shared handling of arguments, inputs, outputs and signals. The signal handler sees
-// only a fixed table of this run's unfinished outputs, filled before each becomes visible, and
-// uses nothing but unlink, rmdir and _exit on it.
+// only a table of this run's unfinished outputs, every entry filled before the output it names
+// exists and allocated outside the handler, and uses nothing but unlink, rmdir, nanosleep and
+// _exit on it.
 #include "toolkit.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
+#include <stdio.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,6 +20,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <vector>
 
 #include "platform/file.h"
@@ -26,53 +32,115 @@ namespace tool {
 const char* const OUTPUT_RULE =
     "Outputs: a file is written beside its target under a temporary name and renamed over it only "
     "once complete, so an existing file is never truncated first and is kept when the run fails or "
-    "is interrupted; a folder, device or pipe, or a file this run reads, is refused as an output.";
+    "is interrupted; a folder, device or pipe, or a file this run reads, is refused as an output. A "
+    "folder written as a whole is made beside its target the same way and replaces only a folder "
+    "the same tool made.";
+
+// ---- the table the signal handler cleans up -------------------------------------------------
+
+enum { SLOT_FREE, SLOT_RESERVED, SLOT_FILE, SLOT_NUMBERED, SLOT_FOLDER };
+enum { SLOTS_PER_CHUNK = 16, SLOT_PATH = 4096, SLOT_SUFFIX = 64 };
+
+// A file or folder a run added inside one of its output folders, by its whole path. Never changed
+// once published, and never freed: a handler on another thread may be reading it.
+struct CleanupEntry {
+    CleanupEntry* next;  // the one added before
+    bool folder;
+    char* path;
+    CleanupEntry* retired_next;  // the newest entry of the list given back before this one's
+};
+
+struct CleanupSlot {
+    std::atomic<int> kind{SLOT_FREE};  // the handler looks only at FILE, NUMBERED and FOLDER
+    char path[SLOT_PATH];              // the temporary file, or the folder
+    char suffix[SLOT_SUFFIX];          // numbered: after the number
+    std::atomic<long long> count{0};   // numbered: files 0 .. count-1 were added
+    std::atomic<int> made{0};          // folder: this run made it, and removes it
+    std::atomic<CleanupEntry*> entries{nullptr};  // newest first
+};
 
 namespace {
+
+// The table grows by chunks that are linked in and never freed, so the handler can walk it while
+// it grows, and no slot can be missing for want of room.
+struct Chunk {
+    CleanupSlot slot[SLOTS_PER_CHUNK];
+    std::atomic<Chunk*> next{nullptr};
+};
+
+Chunk first_chunk;
+std::mutex table_mutex;                  // taking and giving back slots; never in the handler
+CleanupEntry* retired = nullptr;         // entries of given-back slots, kept (see CleanupEntry)
+std::atomic<int> swapping{0};            // a folder is being put in place: the handler waits
+std::atomic<int> noted_umask{-1};
 
 const char* tool_name = "tool";
 std::string installed_name;  // the tool's name as installed, when it was started by it
 std::vector<std::string> inputs;
 
-// ---- the table the signal handler cleans up -------------------------------------------------
+const int HANDLED[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
-enum { SLOT_FREE = 0, SLOT_FILE = 1, SLOT_FOLDER = 2, SLOTS = 16, SLOT_PATH = 4096, SLOT_NAMES = 4, SLOT_NAME = 64 };
+// Holds this thread's handled signals back while an output comes into existence and is entered
+// in the table, or is put in place, so that a signal never falls between the two.
+class SignalBlock {
+public:
+    SignalBlock() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : HANDLED) sigaddset(&set, sig);
+        pthread_sigmask(SIG_BLOCK, &set, &old_);
+    }
+    ~SignalBlock() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    SignalBlock(const SignalBlock&) = delete;
+    SignalBlock& operator=(const SignalBlock&) = delete;
 
-struct Slot {
-    volatile sig_atomic_t kind;
-    char path[SLOT_PATH];
-    char suffix[SLOT_NAME];
-    volatile long long count;       // folder: numbered files 0 .. count-1 were added
-    volatile sig_atomic_t made;     // folder: this run made it
-    char names[SLOT_NAMES][SLOT_NAME];
-    volatile sig_atomic_t named;
+private:
+    sigset_t old_;
 };
 
-Slot slots[SLOTS];
-
-int slot_take(int kind, const std::string& path) {
-    if (path.size() >= SLOT_PATH) return -1;
-    for (int i = 0; i < SLOTS; ++i) {
-        if (slots[i].kind != SLOT_FREE) continue;
-        Slot& s = slots[i];
-        std::memcpy(s.path, path.c_str(), path.size() + 1);
-        s.suffix[0] = '\0';
-        s.count = 0;
-        s.made = 0;
-        s.named = 0;
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        s.kind = kind;
-        return i;
+// A free slot, marked taken but not yet seen by the handler; the table grows when all are taken.
+CleanupSlot* slot_reserve() {
+    std::lock_guard<std::mutex> lock(table_mutex);
+    for (Chunk* c = &first_chunk;; c = c->next.load()) {
+        for (CleanupSlot& s : c->slot) {
+            if (s.kind.load() != SLOT_FREE) continue;
+            s.kind.store(SLOT_RESERVED);
+            s.path[0] = '\0';
+            s.suffix[0] = '\0';
+            s.count.store(0);
+            s.made.store(0);
+            return &s;
+        }
+        if (!c->next.load()) c->next.store(new Chunk());
     }
-    return -1;
 }
 
-void slot_free(int i) {
-    if (i >= 0) slots[i].kind = SLOT_FREE;
+// Shows a reserved slot to the handler as `kind` at `path` (shorter than SLOT_PATH).
+void slot_publish(CleanupSlot* s, int kind, const char* path, bool made = false) {
+    std::memcpy(s->path, path, std::strlen(path) + 1);
+    s->made.store(made);
+    s->kind.store(kind);
+}
+
+void slot_release(CleanupSlot* s) {
+    if (!s) return;
+    s->kind.store(SLOT_RESERVED);
+    std::lock_guard<std::mutex> lock(table_mutex);
+    if (CleanupEntry* newest = s->entries.exchange(nullptr)) {
+        newest->retired_next = retired;
+        retired = newest;
+    }
+    s->kind.store(SLOT_FREE);
+}
+
+void slot_add_entry(CleanupSlot* s, const std::string& path, bool folder) {
+    CleanupEntry* e = new CleanupEntry{s->entries.load(), folder, new char[path.size() + 1], nullptr};
+    std::memcpy(e->path, path.c_str(), path.size() + 1);
+    s->entries.store(e);
 }
 
 // dir + "/" + at least six digits of n + suffix, without the library (this runs in the handler).
-void numbered_path(const Slot& s, long long n, char* out) {
+void numbered_path(const CleanupSlot& s, long long n, char* out) {
     size_t at = std::strlen(s.path);
     std::memcpy(out, s.path, at);
     out[at++] = '/';
@@ -88,33 +156,49 @@ void numbered_path(const Slot& s, long long n, char* out) {
     std::memcpy(out + at, s.suffix, sl + 1);
 }
 
-void slot_clean(const Slot& s) {
-    if (s.kind == SLOT_FILE) {
-        unlink(s.path);
-    } else if (s.kind == SLOT_FOLDER) {
-        char p[SLOT_PATH + 64];
-        for (long long n = 0; n < s.count; ++n) {
-            numbered_path(s, n, p);
-            unlink(p);
-        }
-        for (int k = 0; k < s.named && k < SLOT_NAMES; ++k) {
-            size_t at = std::strlen(s.path);
-            std::memcpy(p, s.path, at);
-            p[at] = '/';
-            std::memcpy(p + at + 1, s.names[k], std::strlen(s.names[k]) + 1);
-            unlink(p);
-        }
-        if (s.made) rmdir(s.path);
+// Removes what a run added to a folder, newest first (so a folder's files go before it), then
+// the folder when the run made it.
+void folder_clean(const CleanupSlot& s) {
+    for (const CleanupEntry* e = s.entries.load(); e; e = e->next) {
+        if (e->folder) rmdir(e->path);
+        else unlink(e->path);
     }
+    char p[SLOT_PATH + 64];
+    long long count = s.count.load();
+    for (long long n = 0; n < count; ++n) {
+        numbered_path(s, n, p);
+        unlink(p);
+    }
+    if (s.made.load()) rmdir(s.path);
 }
 
 void on_signal(int sig) {
+    // A folder being put in place on another thread is finished first (this thread cannot be the
+    // one doing it: it holds these signals back meanwhile).
+    while (swapping.load()) {
+        struct timespec pause = {0, 1000000};
+        nanosleep(&pause, nullptr);
+    }
     // Files first: a folder is removed only once nothing of the run is left in it.
-    for (Slot& s : slots)
-        if (s.kind == SLOT_FILE) slot_clean(s);
-    for (Slot& s : slots)
-        if (s.kind == SLOT_FOLDER) slot_clean(s);
+    for (Chunk* c = &first_chunk; c; c = c->next.load())
+        for (CleanupSlot& s : c->slot)
+            if (s.kind.load() == SLOT_FILE) unlink(s.path);
+    for (Chunk* c = &first_chunk; c; c = c->next.load())
+        for (CleanupSlot& s : c->slot) {
+            int kind = s.kind.load();
+            if (kind == SLOT_NUMBERED || kind == SLOT_FOLDER) folder_clean(s);
+        }
     _exit(128 + sig);
+}
+
+// The umask new outputs are made with: noted by init (reading it means setting it, which would
+// race with another thread's file creation), else read here.
+mode_t creation_mask() {
+    int noted = noted_umask.load();
+    if (noted >= 0) return (mode_t)noted;
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
 }
 
 bool parse_double(const std::string& text, double& v) {
@@ -135,11 +219,14 @@ std::string number_text(double v) {
 
 void init(const char* name) {
     tool_name = name;
+    mode_t mask = umask(0);
+    umask(mask);
+    noted_umask.store((int)mask);
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sa_handler = on_signal;
     sigfillset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(sig, &sa, nullptr);
+    for (int sig : HANDLED) sigaction(sig, &sa, nullptr);
 }
 
 const char* name() { return tool_name; }
@@ -174,7 +261,11 @@ int parse(CLI::App& app, int argc, char** argv) {
         error(std::string("unknown option '") + argv[1] + "': a subcommand comes first (see --help)");
         return 2;
     }
-    if (!subs.empty() && argc > 1 && argv[1][0] != '-') {
+    // A tool that takes a folder before its subcommand (oruvane-timeline PROJECT at 3) gets it.
+    std::error_code ec;
+    bool folder_first = argc > 1 && !app.get_options([](const CLI::Option* o) { return o->get_positional(); }).empty() &&
+                        fs::is_directory(argv[1], ec);
+    if (!subs.empty() && argc > 1 && argv[1][0] != '-' && !folder_first) {
         std::string known;
         bool found = false;
         for (CLI::App* sub : subs) {
@@ -283,25 +374,33 @@ bool Output::open(const std::string& path, std::string& why) {
     if (!why.empty()) return false;
     fs::path p(path);
     std::string tmpl = (p.parent_path() / (p.filename().string() + ".XXXXXX.part")).string();
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = mkostemps(name.data(), 5, O_CLOEXEC);
-    if (fd < 0) {
-        why = "cannot write " + path + ": " + std::strerror(errno);
+    if (tmpl.size() >= SLOT_PATH) {
+        why = "cannot write " + path + ": the name is too long";
         return false;
     }
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    CleanupSlot* slot = slot_reserve();
+    int fd, error;
+    {
+        SignalBlock block;
+        fd = mkostemps(name.data(), 5, O_CLOEXEC);
+        error = errno;
+        if (fd >= 0) slot_publish(slot, SLOT_FILE, name.data());
+    }
+    if (fd < 0) {
+        slot_release(slot);
+        why = "cannot write " + path + ": " + std::strerror(error);
+        return false;
+    }
+    slot_ = slot;
     temp_ = name.data();
     path_ = path;
-    slot_ = slot_take(SLOT_FILE, temp_);
-    // The file keeps the permissions of the one it replaces; a new one gets the usual ones.
+    // The file keeps the permissions of the one it replaces; a new one gets the usual ones
+    // (mkostemps makes it readable by its owner only).
     struct stat old;
-    if (stat(path.c_str(), &old) == 0) {
-        fchmod(fd, old.st_mode & 07777);
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-    }
+    if (stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+    else fchmod(fd, 0666 & ~creation_mask());
     file_ = fdopen(fd, "wb");
     if (!file_) {
         close(fd);
@@ -336,8 +435,8 @@ bool Output::commit(std::string& why) {
         abort();
         return false;
     }
-    slot_free(slot_);
-    slot_ = -1;
+    slot_release(slot_);
+    slot_ = nullptr;
     temp_.clear();
     return true;
 }
@@ -347,8 +446,8 @@ void Output::abort() {
     file_ = nullptr;
     if (!temp_.empty()) unlink(temp_.c_str());
     temp_.clear();
-    slot_free(slot_);
-    slot_ = -1;
+    slot_release(slot_);
+    slot_ = nullptr;
 }
 
 bool write_file(const std::string& path, const std::string& bytes, std::string& why) {
@@ -361,14 +460,28 @@ bool write_file(const std::string& path, const std::string& bytes, std::string& 
     return out.commit(why);
 }
 
+// ---- a folder of numbered files -------------------------------------------------------------
+
 OutputFolder::~OutputFolder() { abort(); }
 
 bool OutputFolder::open(const std::string& dir, const std::string& suffix, std::string& why) {
     abort();
+    if (dir.empty()) {
+        why = "a folder needs a name";
+        return false;
+    }
+    if (suffix.size() >= SLOT_SUFFIX) {
+        why = "file name suffix too long";
+        return false;
+    }
+    if (dir.size() + 64 >= SLOT_PATH) {
+        why = "folder name too long: " + dir;
+        return false;
+    }
     std::error_code ec;
     fs::file_status st = fs::status(dir, ec);
-    bool made = false;
-    if (fs::exists(st)) {
+    bool made = !fs::exists(st);
+    if (!made) {
         if (!fs::is_directory(st)) {
             why = dir + " exists and is not a folder";
             return false;
@@ -377,58 +490,257 @@ bool OutputFolder::open(const std::string& dir, const std::string& suffix, std::
             why = dir + " is not empty: give a new or an empty folder, so that no file of yours is replaced or mixed in";
             return false;
         }
-    } else {
-        if (!fs::create_directory(dir, ec)) {
-            why = "cannot create " + dir + ": " + ec.message();
-            return false;
-        }
-        made = true;
     }
-    if (suffix.size() >= SLOT_NAME) {
-        why = "file name suffix too long";
+    CleanupSlot* slot = slot_reserve();
+    std::memcpy(slot->suffix, suffix.c_str(), suffix.size() + 1);
+    int error = 0;
+    {
+        SignalBlock block;
+        if (made && mkdir(dir.c_str(), 0777) != 0) error = errno;
+        else slot_publish(slot, SLOT_NUMBERED, dir.c_str(), made);
+    }
+    if (error) {
+        slot_release(slot);
+        why = "cannot create " + dir + ": " + std::strerror(error);
         return false;
     }
     dir_ = dir;
-    slot_ = slot_take(SLOT_FOLDER, dir_);
-    if (slot_ < 0) {
-        if (made) fs::remove(dir, ec);
-        why = "folder name too long: " + dir;
-        return false;
-    }
-    Slot& s = slots[slot_];
-    std::memcpy(s.suffix, suffix.c_str(), suffix.size() + 1);
-    s.made = made;
+    slot_ = slot;
     return true;
 }
 
 std::string OutputFolder::add(long long n) {
     char name[SLOT_PATH + 64];
-    Slot& s = slots[slot_];
-    numbered_path(s, n, name);
-    if (n + 1 > s.count) s.count = n + 1;
+    numbered_path(*slot_, n, name);
+    if (n + 1 > slot_->count.load()) slot_->count.store(n + 1);
     return name;
 }
 
-void OutputFolder::add_named(const std::string& name) {
-    Slot& s = slots[slot_];
-    if (s.named >= SLOT_NAMES || name.size() >= SLOT_NAME) return;
-    std::memcpy(s.names[s.named], name.c_str(), name.size() + 1);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    s.named = s.named + 1;
-}
+void OutputFolder::add_named(const std::string& name) { slot_add_entry(slot_, dir_ + "/" + name, false); }
 
 void OutputFolder::keep() {
-    slot_free(slot_);
-    slot_ = -1;
+    slot_release(slot_);
+    slot_ = nullptr;
     dir_.clear();
 }
 
 void OutputFolder::abort() {
-    if (slot_ < 0) return;
-    slot_clean(slots[slot_]);
-    slot_free(slot_);
-    slot_ = -1;
+    if (!slot_) return;
+    folder_clean(*slot_);
+    slot_release(slot_);
+    slot_ = nullptr;
     dir_.clear();
+}
+
+// ---- a folder written whole and put in place -------------------------------------------------
+
+MadeByTool holds_file(const std::string& name) {
+    return [name](const std::string& path) {
+        struct stat st;
+        return lstat((path + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+}
+
+namespace {
+
+// Why the folder output `target` may not take the place of what is there now ("" when it may).
+std::string check_folder_target(const std::string& target, const MadeByTool& ours) {
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) return "";
+        return "cannot write " + target + ": " + std::strerror(errno);
+    }
+    if (S_ISLNK(st.st_mode)) return target + " is a link; it is left alone (give the folder it leads to)";
+    if (!S_ISDIR(st.st_mode)) return target + " exists and is not a folder; it is left alone";
+    if (!ours || !ours(target)) return target + " exists and was not made by " + tool_name + "; it is left alone";
+    return "";
+}
+
+// Makes a new folder `stem` + six random letters or digits + `suffix` (mode 0700, as mkdtemp
+// makes its folders, which cannot take a suffix); returns its name, or "" with errno set.
+std::string unique_folder(const std::string& stem, const std::string& suffix) {
+    static const char LETTERS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char noise[6];
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (getrandom(noise, sizeof noise, 0) != (ssize_t)sizeof noise) return "";
+        std::string name = stem;
+        for (unsigned char n : noise) name += LETTERS[n % 62];
+        name += suffix;
+        if (mkdir(name.c_str(), 0700) == 0) return name;
+        if (errno != EEXIST) return "";
+    }
+    return "";
+}
+
+}  // namespace
+
+FolderOutput::~FolderOutput() { abort(); }
+
+bool FolderOutput::open(const std::string& path, const MadeByTool& ours, std::string& why) {
+    abort();
+    std::string target = path;
+    while (target.size() > 1 && target.back() == '/') target.pop_back();
+    if (target.empty()) {
+        why = "an output folder needs a name";
+        return false;
+    }
+    fs::path p(target);
+    std::string leaf = p.filename().string();
+    if (target == "/" || leaf == "." || leaf == "..") {
+        why = "cannot write " + path + " as a whole: give the folder by its name";
+        return false;
+    }
+    why = check_folder_target(target, ours);
+    if (!why.empty()) return false;
+    std::error_code ec;
+    fs::path parent = p.parent_path();
+    if (!fs::is_directory(parent.empty() ? fs::path(".") : parent, ec)) {
+        why = "cannot write " + target + ": no folder " + parent.string();
+        return false;
+    }
+    std::string stem = (parent / (leaf + ".")).string();
+    if (stem.size() + 16 >= SLOT_PATH) {
+        why = "cannot write " + target + ": the name is too long";
+        return false;
+    }
+    CleanupSlot* slot = slot_reserve();
+    std::string name;
+    int error;
+    {
+        SignalBlock block;
+        name = unique_folder(stem, ".part");
+        error = errno;
+        if (!name.empty()) slot_publish(slot, SLOT_FOLDER, name.c_str(), true);
+    }
+    if (name.empty()) {
+        slot_release(slot);
+        why = "cannot write " + target + ": " + std::strerror(error);
+        return false;
+    }
+    // Made for its owner only, as a temporary folder; the finished one gets the usual mode.
+    chmod(name.c_str(), 0777 & ~creation_mask());
+    slot_ = slot;
+    target_ = target;
+    temp_ = name;
+    ours_ = ours;
+    return true;
+}
+
+std::string FolderOutput::add(const std::string& name) {
+    std::string path = temp_ + "/" + name;
+    slot_add_entry(slot_, path, false);
+    return path;
+}
+
+bool FolderOutput::add_folder(const std::string& name, std::string& why) {
+    std::string path = temp_ + "/" + name;
+    slot_add_entry(slot_, path, true);
+    if (mkdir(path.c_str(), 0777) == 0) return true;
+    why = "cannot write " + target_ + "/" + name + ": " + std::strerror(errno);
+    return false;
+}
+
+bool FolderOutput::write(const std::string& name, const std::string& bytes, std::string& why) {
+    int fd = ::open(add(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    bool ok = fd >= 0;
+    for (size_t at = 0; ok && at < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (n == 0) errno = ENOSPC;
+        at += ok ? (size_t)n : 0;
+    }
+    int error = errno;
+    if (fd >= 0 && close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) why = "cannot write " + target_ + "/" + name + ": " + std::strerror(error);
+    return ok;
+}
+
+bool FolderOutput::commit(std::string& why) {
+    if (!slot_) {
+        why = "nothing to write";
+        return false;
+    }
+    why.clear();
+    std::string old;  // where the replaced folder is left, to be removed
+    bool placed = false;
+    {
+        SignalBlock block;
+        swapping.store(1);
+        // Looked at again: whatever came to the target meanwhile gets the same answer as at open.
+        for (int look = 0; look < 2 && !placed && why.empty(); ++look) {
+            why = check_folder_target(target_, ours_);
+            if (!why.empty()) break;
+            struct stat st;
+            if (lstat(target_.c_str(), &st) != 0) {
+                // Nothing there: the folder takes the name, unless something took it first.
+                if (renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0) placed = true;
+                else if (errno == EEXIST) continue;
+                else if ((errno == EINVAL || errno == ENOSYS) && std::rename(temp_.c_str(), target_.c_str()) == 0) placed = true;
+                else why = "cannot put " + target_ + " in place: " + std::strerror(errno);
+            } else if (renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
+                // The two changed places in one step: the old folder now has the temporary name.
+                old = temp_;
+                placed = true;
+            } else if (errno == EINVAL || errno == ENOSYS) {
+                // A file system that cannot exchange: the old folder is moved aside first, and
+                // back again when the new one cannot follow.
+                std::string aside = unique_folder(target_ + ".", ".old");
+                if (aside.empty() || std::rename(target_.c_str(), aside.c_str()) != 0) {
+                    why = "cannot put " + target_ + " in place: " + std::strerror(errno);
+                    if (!aside.empty()) rmdir(aside.c_str());
+                } else if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+                    why = "cannot put " + target_ + " in place: " + std::strerror(errno);
+                    std::rename(aside.c_str(), target_.c_str());
+                } else {
+                    old = aside;
+                    placed = true;
+                }
+            } else {
+                why = "cannot put " + target_ + " in place: " + std::strerror(errno);
+            }
+        }
+        if (placed) {
+            // Out of the handler's sight at once; given back (which takes the table's lock, which a
+            // thread waiting in the handler might hold) only once the swap is over.
+            slot_->kind.store(SLOT_RESERVED);
+            std::error_code ec;
+            if (!old.empty() && (fs::remove_all(old, ec), ec))
+                error("note: the folder " + target_ + " replaced is left as " + old + ": " + ec.message());
+        }
+        swapping.store(0);
+    }
+    if (!placed) {
+        if (why.empty()) why = "cannot put " + target_ + " in place: it keeps changing";
+        abort();
+        return false;
+    }
+    slot_release(slot_);
+    slot_ = nullptr;
+    temp_.clear();
+    return true;
+}
+
+void FolderOutput::abort() {
+    if (!slot_) return;
+    // Whatever is in it goes, entered or not: the run made the folder and everything in it.
+    std::error_code ec;
+    fs::remove_all(temp_, ec);
+    slot_release(slot_);
+    slot_ = nullptr;
+    temp_.clear();
+}
+
+bool ScratchFolder::open(std::string& why) {
+    // Never put in place: the target only names where the temporary folder goes, and is unique to
+    // this process so that nothing already there is in the way.
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp && tmp[0] ? tmp : "/tmp";
+    std::string target = base + "/oruvane-" + fs::path(tool_name).filename().string() + "-" + std::to_string(getpid());
+    return out_.open(target, [](const std::string&) { return false; }, why);
 }
 
 }  // namespace tool

@@ -4,15 +4,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "audio/music.h"
+#include "common/toolkit.h"
 #include "platform/audio.h"
 #include "platform/audio_decode.h"
 
 namespace {
 uint32_t channel;
 int held;  // paused with the picture
+int lost;  // the last seek could not move the music: silenced until one can
 
 const int PEAKS_PER_SECOND = 100;
 std::thread worker;
@@ -30,14 +33,26 @@ int preview_music_start(int32_t ms) {
 
 void preview_music_pause(int paused) {
     held = paused;
-    if (channel) audio_channel_pause(channel, paused);
+    if (channel && !lost) audio_channel_pause(channel, paused);
 }
 
-void preview_music_seek(int32_t ms) {
-    if (!channel) return;
-    audio_channel_seek(channel, ms < 0 ? 0 : (uint32_t)ms);
+int preview_music_seek(int32_t ms) {
+    if (!channel) return 0;
+    // A seek opens the music file again by name. When it cannot, the music would play on from
+    // where it was, out of step with the picture: it is silenced instead, and the picture goes on.
+    if (!audio_channel_seek(channel, ms < 0 ? 0 : (uint32_t)ms)) {
+        if (!lost) {
+            audio_channel_pause(channel, 1);
+            tool::error(std::string("the music cannot follow the seek: ") + MUSIC_FILE +
+                        " cannot be opened again (removed or replaced?); it is silent until a seek can move it");
+        }
+        lost = 1;
+        return 0;
+    }
+    lost = 0;
     // A seek back from past the end of a stream plays again, unless the preview is paused.
     if (!held) audio_channel_play(channel, 0);
+    return 1;
 }
 
 void preview_music_waveform_start(int32_t length_ms) {

@@ -9,8 +9,10 @@
 int preview_music_start(int32_t ms);
 // Pauses (1) or resumes (0) the music.
 void preview_music_pause(int paused);
-// Moves the music to show time `ms`.
-void preview_music_seek(int32_t ms);
+// Moves the music to show time `ms`. Returns 1 when it follows; 0 when the music cannot be
+// opened again there (removed or replaced by something unplayable): it is then silenced, said
+// so once on standard error, and stays silent until a seek can move it.
+int preview_music_seek(int32_t ms);
 // Starts working out the music's waveform over the first `length_ms` of the show, beside the
 // preview, with the show's own decoders.
 void preview_music_waveform_start(int32_t length_ms);

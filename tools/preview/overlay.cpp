@@ -1,5 +1,6 @@
 // The preview's overlay: Dear ImGui fed from the platform layer's events and drawn with its
 // fixed-function OpenGL renderer after the show's frame is on the window.
+#include "show_sheet.h"
 #include "overlay.h"
 
 #include <imgui.h>

@@ -7,6 +7,7 @@
 // the frames before it: a seek clears it to black, as at the start of the show, so the first
 // frames after a seek look as they do when the show reaches that point from a black screen.
 #include <CLI/CLI.hpp>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,8 @@
 #include <iterator>
 #include <string>
 
+#include "show_sheet.h"
+#include "common/project.h"
 #include "common/slot_lines.h"
 #include "common/toolkit.h"
 #include "load/gl_entry.h"
@@ -42,6 +45,8 @@ namespace {
 
 struct Options {
     std::string dir = ".";
+    bool project = false;  // a show project is rehearsed: its music is a file of the maker's
+    std::vector<SlotSpan> packed_slots;  // the slots the show folder's scene files were packed with
     std::string src;
     std::string script;
     double at = 0;
@@ -97,6 +102,47 @@ struct Preview {
     std::string src;              // the sources folder, or ""
     double sheet_written_at = 0;  // a sheet read again from disk waits for its first frame: when it was written
 } pv;
+
+// Signals. With nothing unsaved a signal ends the preview at once, through the toolkit's handler as
+// for every tool; with unsaved edits the handler only notes it, and the frame loop writes the edits
+// to the recovery file beside the sheet before ending the same way (nothing but a flag is safe to
+// touch inside a handler).
+const int HANDLED_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+struct sigaction tool_action[sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0]];
+volatile sig_atomic_t unsaved_edits;  // the editor's dirty flag, as the handler sees it
+volatile sig_atomic_t pending_signal;
+
+void on_signal(int sig) {
+    if (unsaved_edits) {
+        pending_signal = sig;
+        return;
+    }
+    for (size_t i = 0; i < sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0]; ++i)
+        if (HANDLED_SIGNALS[i] == sig && tool_action[i].sa_handler != SIG_DFL && tool_action[i].sa_handler != SIG_IGN)
+            tool_action[i].sa_handler(sig);
+    _exit(128 + sig);
+}
+
+void take_signals() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = on_signal;
+    sigfillset(&sa.sa_mask);
+    for (size_t i = 0; i < sizeof HANDLED_SIGNALS / sizeof HANDLED_SIGNALS[0]; ++i) sigaction(HANDLED_SIGNALS[i], &sa, &tool_action[i]);
+}
+
+// Keeps the unsaved edits of a preview that cannot ask about them any more (stopped by a signal, or
+// its window destroyed) in the recovery file, and says so. Returns 0, or 1 when they are lost.
+int keep_unsaved(const char* why) {
+    if (!pv.editing || !pv.editor.dirty) return 0;
+    std::string error;
+    if (!edit::save_recovery(pv.editor, error)) {
+        tool::error(std::string(why) + ": the unsaved edits of " + pv.editor.path + " are lost (" + error + ")");
+        return 1;
+    }
+    tool::error(std::string(why) + ": the unsaved edits of " + pv.editor.path + " are kept in " + edit::recovery_path(pv.editor));
+    return 0;
+}
 
 // The 1920x1080 framebuffer the post pass draws into.
 void make_framebuffers() {
@@ -187,6 +233,22 @@ void rebuild(int index, const std::string& vs, const std::string& fs, const std:
     std::fflush(stderr);
 }
 
+// Program `index`'s two texts from the show folder's scene files, its fragment given the slot the
+// sheet being played has for it in place of the one it was packed with. False when a file cannot
+// be read.
+bool scene_texts(int index, std::string& vs, std::string& fs) {
+    const ProgramEntry& e = PROGRAM_TABLE[index];
+    std::string* texts[2] = {&vs, &fs};
+    for (int k = 0; k < 2; ++k) {
+        scene_file_counter = e.files[k];
+        char* text = read_scene_file(k == 0 ? e.vertex_label : e.fragment_label);
+        if (!text) return false;
+        *texts[k] = slot_lines(k == 0 ? e.vertex_label : e.fragment_label, without_slot_lines(text), pv.slots);
+        std::free(text);
+    }
+    return true;
+}
+
 // A saved file: "pt03.fsh" or "pt03.vsh" under --src, or a scene file "N.ck" in the show folder.
 void on_file_changed(const Options& o, const std::string& name) {
     if (!o.src.empty()) {
@@ -212,16 +274,11 @@ void on_file_changed(const Options& o, const std::string& name) {
         if (PROGRAM_TABLE[i].files[0] == number || PROGRAM_TABLE[i].files[1] == number) index = i;
     if (index < 0) return;
     const ProgramEntry& e = PROGRAM_TABLE[index];
-    scene_file_counter = e.files[0];
-    char* vs = read_scene_file(e.vertex_label);
-    scene_file_counter = e.files[1];
-    char* fs = vs ? read_scene_file(e.fragment_label) : nullptr;
-    if (vs && fs) {
+    std::string vs, fs;
+    if (scene_texts(index, vs, fs)) {
         std::string names[2] = {std::to_string(e.files[0]) + ".ck", std::to_string(e.files[1]) + ".ck"};
         rebuild(index, vs, fs, names, written_at(name));
     }
-    std::free(vs);
-    std::free(fs);
 }
 
 void report_programs() {
@@ -269,7 +326,7 @@ void update_bands() {
 }
 
 // The edited sheet into the track table, as of the next frame. A program whose scene slot moved is
-// compiled again with its new slot lines when its sources are at hand.
+// compiled again with its new slot lines, from its source under --src or else from its scene files.
 void apply_edits() {
     edit::apply(pv.editor);
     show_params = show_params_initial;
@@ -289,12 +346,18 @@ void apply_edits() {
     pv.slots = slots;
     pv.range_end = std::min(pv.range_end, pv.editor.script.length_ms);
     update_bands();
-    if (pv.src.empty()) return;
     for (const std::string& label : moved) {
         for (int i = 0; i < PROGRAM_COUNT; ++i) {
             if (label != PROGRAM_TABLE[i].label) continue;
-            std::string names[2] = {pv.src + "/" + label + ".vsh", pv.src + "/" + label + ".fsh"};
             std::string vs, fs;
+            if (pv.src.empty()) {
+                // The scene files hold the sources as packed: their slot lines are replaced.
+                const ProgramEntry& e = PROGRAM_TABLE[i];
+                std::string names[2] = {std::to_string(e.files[0]) + ".ck", std::to_string(e.files[1]) + ".ck"};
+                if (scene_texts(i, vs, fs)) rebuild(i, vs, fs, names, now_seconds());
+                continue;
+            }
+            std::string names[2] = {pv.src + "/" + label + ".vsh", pv.src + "/" + label + ".fsh"};
             if (read_source(names[0], vs) && read_source(names[1], fs)) rebuild(i, vs, fs, names, now_seconds());
         }
     }
@@ -349,7 +412,7 @@ int run(const Options& o) {
     report_programs();
     make_framebuffers();
     pv.src = o.src;
-    pv.slots = built_in_slots();
+    pv.slots = o.project ? o.packed_slots : built_in_slots();
     int32_t length = SHOW_LENGTH_MS;
     if (!o.script.empty()) {
         std::string error;
@@ -359,13 +422,20 @@ int run(const Options& o) {
         }
         pv.editing = true;
         length = pv.editor.script.length_ms;
+        if (!pv.editor.message.empty()) tool::error(pv.editor.message);
         // The sheet's script in place of the compiled-in one; programs whose slot differs from the
         // scene files' are compiled again from their sources.
         apply_edits();
     }
+    if (o.at * 1000 > length || (!o.loop.empty() && o.loop[1] * 1000 > length)) {
+        tool_gl_close();
+        tool::error(std::string(o.loop.empty() ? "--at" : "--loop") + ": outside the show (0 to " +
+                    sheet::when_text(sheet::When{"", length}) + " s)");
+        return 2;
+    }
     overlay_init(length);
     update_bands();
-    track_view_init(pv.editing ? &pv.editor : nullptr, length);
+    track_view_init(pv.editing ? &pv.editor : nullptr, length, !o.project);
     pv.range_end = length;
     preview_music_waveform_start(length);
 
@@ -385,23 +455,39 @@ int run(const Options& o) {
     std::fflush(stdout);
 
     bool done = false;
+    int status = 0;
     double first_frame = now_seconds();
     long frames = 0;
     while (!done) {
         PlatEvent ev;
-        while (plat_poll_event(&ev)) {
+        while (!done && plat_poll_event(&ev)) {
             if (ev.kind == PLAT_EVENT_QUIT) done = true;
+            if (ev.kind == PLAT_EVENT_CLOSE && ev.gone) {
+                // Nothing can be asked in a window that is gone.
+                status = keep_unsaved("the window was closed by another program");
+                done = true;
+                break;
+            }
             if (ev.kind == PLAT_EVENT_CLOSE) request_quit();
             overlay_event(ev);
             // Space, the arrows and Escape belong to a field being edited while it has focus.
             if (ev.kind != PLAT_EVENT_KEY_DOWN || (pv.overlay && overlay_wants_keyboard())) continue;
+            // The editor's keys act only while the track view is on the screen.
             TrackViewOut out;
-            if (pv.editing && (ev.ctrl || ev.key == PLAT_KEY_DELETE) && track_view_key(ev.key, ev.ctrl, ev.shift, out)) {
+            if (pv.editing && pv.overlay && (ev.ctrl || ev.key == PLAT_KEY_DELETE) && track_view_key(ev.key, ev.ctrl, ev.shift, out)) {
                 if (out.edited) apply_edits();
                 continue;
             }
             handle_key(ev);
         }
+        unsaved_edits = pv.editing && pv.editor.dirty;
+        if (pending_signal) {
+            int sig = pending_signal;
+            keep_unsaved(("stopped by signal " + std::to_string(sig)).c_str());
+            status = 128 + sig;
+            break;
+        }
+        if (done) break;
         char name[FILE_WATCH_NAME_SIZE];
         bool sheet_saved = false;
         while (file_watch_next(name)) {
@@ -433,6 +519,7 @@ int run(const Options& o) {
         }
         double frame_start = now_seconds();
         draw();
+        unsaved_edits = pv.editing && pv.editor.dirty;
         ++frames;
         pv.frame_ms = (now_seconds() - frame_start) * 1000;
         if (!pv.reloaded.empty()) {
@@ -455,24 +542,31 @@ int run(const Options& o) {
     preview_music_waveform_stop();
     overlay_shutdown();
     tool_gl_close();
-    return 0;
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     tool::init("oruvane-preview");
-    CLI::App app{"Rehearses the show: starts at any time, loops a range and rebuilds a program when its source is saved.\n"
+    take_signals();
+    CLI::App app{"Rehearses a show project or a packed show: starts at any time, loops a range and rebuilds a program when\n"
+                 "its source is saved; with a cue sheet, edits its timeline.\n"
                  "Keys: space pause/resume, left/right seek 1 s (with shift 10 s), Home back to the range start,\n"
                  "Tab the overlay and, with a cue sheet, the sync editor: click the axis to seek, drag a key (Alt: no snap),\n"
                  "double-click a row to add a key, Delete, Ctrl+Z/Ctrl+Y undo/redo, Ctrl+S save. Esc quit."};
     app.name("oruvane-preview");
     Options o;
-    const double show = SHOW_LENGTH_MS / 1000.0;
-    app.add_option("--dir", o.dir, "the show folder (scene files, bitmap.png, vae5.wav)")->check(CLI::ExistingDirectory)->capture_default_str();
-    app.add_option("--src", o.src, "folder of the GLSL sources (pt01.vsh, pt01.fsh, ...) to watch; default: the scene files")
-        ->check(CLI::ExistingDirectory);
-    app.add_option("--script", o.script, "the cue sheet to edit in the track view (Tab); default: show.cues in --src when it is there");
+    // Times are checked against the show's length once its sheet is read.
+    const double show = sheet::LENGTH_MAX_MS / 1000.0;
+    std::string project_dir;
+    app.add_option("PROJECT", project_dir, "a show project to rehearse and edit (show.cues and the sources pt01.vsh ... post.fsh); "
+                                           "a packed show folder is taken as --dir");
+    auto* dir = app.add_option("--dir", o.dir, "the packed show folder (scene files, bitmap.png, vae5.wav)")
+                    ->check(CLI::ExistingDirectory)->capture_default_str();
+    auto* src = app.add_option("--src", o.src, "folder of the GLSL sources (pt01.vsh, pt01.fsh, ...) to watch; default: the scene files")
+                    ->check(CLI::ExistingDirectory);
+    auto* script = app.add_option("--script", o.script, "the cue sheet to edit in the track view (Tab); default: show.cues in --src when it is there");
     app.add_option("--at", o.at, "show time to start at, in seconds")->check(tool::finite(0.0, show, "s"));
     app.add_option("--loop", o.loop, "play the range A..B seconds over and over")->expected(2)->check(tool::finite(0.0, show, "s"));
     auto* window = app.add_flag("--window", "in a window, scaled down to fit the screen (the default)");
@@ -483,6 +577,39 @@ int main(int argc, char** argv) {
     if (!o.loop.empty() && o.loop[1] <= o.loop[0]) {
         tool::error("--loop: needs A < B");
         return 2;
+    }
+    // A project is packed as the show reads it, outside the project (no tool writes into one), and
+    // rehearsed from there with its sources watched and its sheet edited.
+    tool::ScratchFolder packed;
+    if (!project_dir.empty()) {
+        if (dir->count() || src->count() || script->count()) {
+            tool::error("give a PROJECT, or --dir, --src and --script, not both");
+            return 2;
+        }
+        project::Kind kind = project::kind_of(project_dir);
+        if (kind == project::NOT_A_SHOW) {
+            tool::error(project_dir + " is neither a show project (show.cues and its sources) nor a packed show (0.ck ...)");
+            return 2;
+        }
+        if (kind == project::PACKED) {
+            o.dir = project_dir;
+        } else {
+            project::Project p;
+            std::vector<project::PackedFile> files;
+            std::vector<std::string> notes;
+            std::string why;
+            if (!project::open(project_dir, p, why)) return tool::error_in_file(why);
+            if (!project::pack(p, files, notes, why)) return tool::error(why);
+            for (const std::string& n : notes) tool::error("note: " + n);
+            if (!packed.open(why)) return tool::error(why);
+            for (const project::PackedFile& f : files)
+                if (!packed.write(f.name, f.bytes, why)) return tool::error(why);
+            o.dir = packed.path();
+            o.src = project_dir;
+            o.script = p.sheet_path;
+            o.project = true;
+            o.packed_slots = project::slots(p);
+        }
     }
     // The source folder is named relative to where the preview was started.
     if (!o.src.empty()) o.src = std::filesystem::absolute(o.src).string();

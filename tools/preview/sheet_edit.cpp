@@ -2,6 +2,9 @@
 // kept, and leaves the previous lines on the undo stack.
 #include "sheet_edit.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -15,10 +18,15 @@ namespace edit {
 
 namespace {
 
-int param_id(const std::string& name) {
-    for (int i = 0; i < SHOW_PARAM_COUNT; ++i)
-        if (name == SHOW_PARAMS[i].name) return i;
-    return -2;
+// Whether the file's mode bits deny this user writing it. Checked by hand because a save replaces
+// the file by renaming a new one over it, which the file's own mode does not stop (and root passes
+// every access check).
+bool read_only(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    if (geteuid() == st.st_uid) return !(st.st_mode & S_IWUSR);
+    if (getegid() == st.st_gid) return !(st.st_mode & S_IWGRP);
+    return !(st.st_mode & S_IWOTH);
 }
 
 int32_t start_of(const Editor& e, const sheet::Line& l) { return sheet::when_ms(l.at, e.script); }
@@ -54,18 +62,21 @@ bool attempt(Editor& e, Change change) {
     return true;
 }
 
-// Moves line `index` among the lines of its row so that they stay in time order, after any line
-// of the row that starts no later. Returns its new index.
+// Moves line `index` among the lines of its row so that they stay in time order, and returns its
+// new index. At an equal start a set goes before a tween (the tween then runs from the set's value
+// instead of the set overriding it), and the moved line goes after the lines of its own kind.
 int place_in_order(Editor& e, int index) {
     std::vector<sheet::Line>& lines = e.sheet.lines;
     int row = row_of(lines[index]);
     if (row == ROW_SCENE || row < 0) return index;
+    auto rank = [](const sheet::Line& l) { return l.kind == sheet::LINE_TWEEN ? 1 : 0; };
     int32_t at = start_of(e, lines[index]);
     int after = -1, first = -1;
     for (int i = 0; i < (int)lines.size(); ++i) {
         if (i == index || row_of(lines[i]) != row) continue;
         if (first < 0) first = i;
-        if (start_of(e, lines[i]) <= at) after = i;
+        int32_t t = start_of(e, lines[i]);
+        if (t < at || (t == at && rank(lines[i]) <= rank(lines[index]))) after = i;
     }
     if (first < 0) return index;
     int to = after >= 0 ? after + 1 : first;
@@ -82,7 +93,10 @@ void shift(sheet::When& w, int32_t delta) { w.ms += delta; }
 
 int row_of(const sheet::Line& l) {
     if (l.kind == sheet::LINE_SCENE) return ROW_SCENE;
-    if (l.kind == sheet::LINE_SET || l.kind == sheet::LINE_TWEEN) return param_id(l.name);
+    if (l.kind == sheet::LINE_SET || l.kind == sheet::LINE_TWEEN) {
+        int param = sheet::param_of(l.name);
+        return param >= 0 ? param : -2;
+    }
     return -2;
 }
 
@@ -93,6 +107,9 @@ bool open(Editor& e, const std::string& path, std::string& error) {
     if (!tool::read_file(path, text, error)) return false;
     if (!sheet::parse(path, text, e.sheet, error) || !sheet::resolve(e.sheet, e.script, error)) return false;
     e.disk = text;
+    struct stat st;
+    if (stat(recovery_path(e).c_str(), &st) == 0)
+        e.message = recovery_path(e) + " holds edits an earlier session could not save: compare it with the sheet, then remove it";
     return true;
 }
 
@@ -236,13 +253,13 @@ int add_key(Editor& e, int row, int32_t at_ms, bool tween, const float value_now
             if (s.start_ms < at_ms) insert_at = s.line + 1;
     } else if (row >= 0 && row < SHOW_PARAM_COUNT) {
         const ShowParamInfo& p = SHOW_PARAMS[row];
-        if (p.integer && tween) {
+        if (p.integer_cues && tween) {
             e.message = std::string("refused: ") + p.name + " is set, not tweened";
             return -1;
         }
         l.kind = tween ? sheet::LINE_TWEEN : sheet::LINE_SET;
         l.name = p.name;
-        for (int i = 0; i < p.components; ++i) l.values.push_back(p.integer ? std::nearbyint(value_now[i]) : value_now[i]);
+        for (int i = 0; i < p.components; ++i) l.values.push_back(p.integer_cues ? std::nearbyint(value_now[i]) : value_now[i]);
         if (tween) {
             l.mode = EASE_LINEAR;
             l.until = sheet::When{"", std::min(at_ms + 1000, e.script.length_ms)};
@@ -295,6 +312,10 @@ bool save(Editor& e, std::string& error) {
         error = e.path + " changed on disk: keep your edits or take the file's first";
         return false;
     }
+    if (read_only(e.path)) {
+        error = "cannot write " + e.path + ": the file is read-only; make it writable to save, or keep editing";
+        return false;
+    }
     std::string t = text(e);
     if (!tool::write_file(e.path, t, error)) return false;
     e.disk = t;
@@ -307,6 +328,10 @@ bool save(Editor& e, std::string& error) {
     return true;
 }
 
+std::string recovery_path(const Editor& e) { return e.path + ".unsaved"; }
+
+bool save_recovery(const Editor& e, std::string& error) { return tool::write_file(recovery_path(e), text(e), error); }
+
 int check_disk(Editor& e) {
     std::string t, why;
     if (!tool::read_file(e.path, t, why) || t == e.disk) return 0;
@@ -318,11 +343,13 @@ int check_disk(Editor& e) {
     sheet::Sheet s;
     sheet::Script worked;
     std::string error;
-    e.disk = t;
+    // Not recorded as seen until taken: a sheet on disk the editor could not take still counts as
+    // changed, so that a later save asks before replacing it.
     if (!sheet::parse(e.path, t, s, error) || !sheet::resolve(s, worked, error)) {
         e.message = "the sheet on disk has a mistake, the one shown stays: " + error;
         return 0;
     }
+    e.disk = t;
     e.undo.push_back(e.sheet.lines);
     e.redo.clear();
     e.sheet = s;
@@ -358,10 +385,6 @@ bool take_theirs(Editor& e) {
     return true;
 }
 
-void apply(const Editor& e) {
-    script_clear();
-    time_offset_ms = 0;
-    script_run(e.script.cues.data(), (int32_t)e.script.cues.size());
-}
+void apply(const Editor& e) { script_rebuild(e.script.cues.data(), (int32_t)e.script.cues.size()); }
 
 }  // namespace edit

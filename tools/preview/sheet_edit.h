@@ -36,7 +36,8 @@ struct Editor {
     int gesture = 0;          // > 0 while one undo step gathers edits (a drag)
 };
 
-// Reads and works out the sheet at `path`. False with `error` as file:line: message.
+// Reads and works out the sheet at `path`. False with `error` as file:line: message. A recovery
+// file left beside it by an earlier session is named in `message`.
 bool open(Editor& e, const std::string& path, std::string& error);
 // Every cue line as a key, in line order.
 std::vector<Key> keys(const Editor& e);
@@ -76,11 +77,15 @@ bool redo(Editor& e);
 // The sheet's text: untouched lines as they were read, edited ones written anew.
 std::string text(const Editor& e);
 // Writes the sheet to its file (beside it first, then renamed). Refused while a conflict with the
-// file on disk is undecided. False with `error` set.
+// file on disk is undecided, and for a read-only file. False with `error` set.
 bool save(Editor& e, std::string& error);
+// Where edits that cannot be saved in the sheet itself are kept: beside it, "NAME.unsaved".
+std::string recovery_path(const Editor& e);
+// Writes the edited text to recovery_path, leaving the sheet as it is. False with `error` set.
+bool save_recovery(const Editor& e, std::string& error);
 // Looks at the file on disk: a change made elsewhere is taken at once when nothing is unsaved
-// (returns 1; 0 when nothing changed; a file with a mistake is not taken, and `message` says
-// why), or marked as a conflict when something is (returns 2).
+// (returns 1; 0 when nothing changed; a file with a mistake is not taken, `message` says why, and
+// it still counts as changed on disk), or marked as a conflict when something is (returns 2).
 int check_disk(Editor& e);
 // Settles a conflict: keep the edits (the next save replaces the file), or take the file's text.
 void keep_mine(Editor& e);

@@ -16,8 +16,9 @@ struct TrackViewOut {
 };
 
 // Starts the view on `editor` (null: no sheet to edit; the view says how to give one), for a show
-// of `length_ms`.
-void track_view_init(edit::Editor* editor, int32_t length_ms);
+// of `length_ms` whose music is rendered from the sheet at build time (`music_follows_build`, the
+// bundled show's) or is a file of the maker's, which stays as it is when scenes move.
+void track_view_init(edit::Editor* editor, int32_t length_ms, bool music_follows_build);
 // The music's loudness: (min, max) of each `per_second`-th of a second from the start, in -1..1.
 void track_view_set_waveform(std::vector<float> peaks, int per_second);
 // Draws the view into the rectangle (x, y, w, h) of the display, for the frame at `show_ms`.

@@ -8,10 +8,13 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "show_sheet.h"
 #include "common/cue_sheet.h"
+#include "common/project.h"
 #include "common/slot_lines.h"
 #include "common/toolkit.h"
 #include "timeline/params.h"
@@ -42,9 +45,7 @@ bool build_script(const std::string& path, std::string& error) {
     }
     tool::note_input(path);
     if (!sheet::parse(path, text, sh, error) || !sheet::resolve(sh, script, error)) return false;
-    script_clear();
-    time_offset_ms = 0;
-    script_run(script.cues.data(), (int32_t)script.cues.size());
+    script_rebuild(script.cues.data(), (int32_t)script.cues.size());
     show_ms = script.length_ms;
     slots.clear();
     for (const sheet::Slot& slot : script.slots) slots.push_back({slot.label, slot.start_ms, slot.end_ms});
@@ -101,9 +102,9 @@ int cmd_csv(double step) {
         for (int i = 0; f.n > 1 && i < f.n; ++i) std::printf(",%s.%c", f.name, COMPONENTS[i]);
     }
     std::printf("\n");
-    int32_t step_ms = (int32_t)std::lround(step * 1000.0);
-    for (int32_t ms = 0; ms <= show_ms; ms += step_ms) {
-        const ShowParams& p = params_at(ms);
+    int64_t step_ms = std::llround(step * 1000.0);
+    for (int64_t ms = 0; ms <= show_ms; ms += step_ms) {
+        const ShowParams& p = params_at((int32_t)ms);
         std::printf("%.3f,%s", ms / 1000.0, scene_label(p));
         for (const Field& f : FIELDS)
             for (int i = 0; i < f.n; ++i) std::printf(",%g", field(p, f)[i]);
@@ -234,7 +235,14 @@ int cmd_plot(const std::string& out, int w, int h) {
 
     // The time axis.
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-    for (int s = 0; s <= show_ms / 1000; s += 20) {
+    // About a dozen labels whatever the show's length.
+    int label_step = 10;
+    for (int step : {10, 20, 30, 60, 120, 300})
+        if (show_ms / 1000 / step <= 15) {
+            label_step = step;
+            break;
+        }
+    for (int s = 0; s <= show_ms / 1000; s += label_step) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "%d:%02d", s / 60, s % 60);
         text(cr, pl.x(s * 1000.0) - 12, top + 20, buf, 11);
@@ -260,8 +268,8 @@ int cmd_plot(const std::string& out, int w, int h) {
 
 int main(int argc, char** argv) {
     tool::init("oruvane-timeline");
-    CLI::App app{"The show's timeline: parameters at a time, as CSV, or as a picture; of the compiled-in show, or\n"
-                 "of a cue sheet (--script show/show.cues) before it is built."};
+    CLI::App app{"The show's timeline: parameters at a time, as CSV, or as a picture; of the compiled-in show, of a\n"
+                 "show project (oruvane-timeline PROJECT at 12), or of a cue sheet (--script show/show.cues)."};
     app.name("oruvane-timeline");
     app.require_subcommand(1);
     app.fallthrough();
@@ -270,6 +278,8 @@ int main(int argc, char** argv) {
     int width = 1600, height = 900;
     // Times are checked against the show's length once the script is read.
     const double show_seconds = 1e6;
+    std::string project_dir;
+    app.add_option("PROJECT", project_dir, "a show project: its show.cues instead of the compiled-in script");
     app.add_option("--script", script, "read this cue sheet instead of the compiled-in script");
 
     CLI::App* at = app.add_subcommand("at", "print every show parameter at a time");
@@ -282,6 +292,17 @@ int main(int argc, char** argv) {
     plot->add_option("--height", height, "picture height in pixels")->check(CLI::Range(300, 10000))->capture_default_str();
     int status = tool::parse(app, argc, argv);
     if (status >= 0) return status;
+    if (!project_dir.empty()) {
+        if (!script.empty()) {
+            tool::error("give a PROJECT or --script, not both");
+            return 2;
+        }
+        if (project::kind_of(project_dir) != project::PROJECT) {
+            tool::error(project_dir + " holds no " + project::SHEET_NAME + ": it is not a show project");
+            return 2;
+        }
+        script = (std::filesystem::path(project_dir) / project::SHEET_NAME).string();
+    }
     std::string why;
     if (!build_script(script, why)) return tool::error_in_file(why);
     const std::string length = sheet::when_text(sheet::When{"", show_ms}) + " s";

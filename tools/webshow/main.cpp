@@ -2,169 +2,88 @@
 // twenty scene files are unpacked, translated from GLSL 1.20 to GLSL ES 3.00, validated with
 // glslangValidator and packed again; the logo and the music are copied; show.json lists every
 // file with its size, so that the page can show real download progress. A shader that does not
-// translate or validate is named as file:line and nothing is written.
+// translate or validate is named as file:line and nothing is written. The folder is written by
+// the toolkit's rule: whole, beside its target, and swapped in only when complete.
 #include <CLI/CLI.hpp>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "audio/music.h"
+#include "common/project.h"
 #include "common/toolkit.h"
-#include "glsl_es.h"
 #include "load/intro.h"
 #include "load/scene_file.h"
 #include "timeline/script.h"
+#include "web_pack.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* const MANIFEST = "show.json";
-
-struct Packed {
-    std::string name;   // "7.ck"
-    std::string bytes;  // as written
-};
-
-bool read_bytes(const fs::path& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs the validator on `text` as a shader of `stage`. Returns "" when it accepts it, else its
-// first error as "LINE: message" (LINE 0 when it names none).
-std::string validate(const std::string& validator, const fs::path& scratch, const std::string& text, ShaderStage stage) {
-    fs::path file = scratch / (stage == ShaderStage::Vertex ? "shader.vert" : "shader.frag");
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
-    std::string command = quoted(validator) + " " + quoted(file.string()) + " 2>&1";
-    std::string output;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return "0: cannot run " + validator;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
-    int status = pclose(p);
-    if (status == 0) return "";
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 127) return "0: cannot run " + validator + " (install glslang-tools)";
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.compare(0, 7, "ERROR: ") != 0) continue;
-        // "ERROR: 0:12: 'foo' : undeclared identifier"
-        int string_number = 0, number = 0, used = 0;
-        if (std::sscanf(line.c_str() + 7, "%d:%d: %n", &string_number, &number, &used) == 2 && used > 0)
-            return std::to_string(number) + ": " + line.substr(7 + (size_t)used);
-        return "0: " + line.substr(7);
-    }
-    return "0: " + validator + " refused it: " + output;
-}
-
 int run(const std::string& show_dir, const std::string& out_dir, const std::string& validator) {
     std::error_code ec;
-    if (!fs::is_directory(show_dir, ec)) {
-        std::fprintf(stderr, "oruvane-webshow: %s is not a folder\n", show_dir.c_str());
-        return 1;
-    }
-    fs::path out(out_dir);
-    if (fs::exists(out, ec) && !fs::exists(out / MANIFEST, ec)) {
-        std::fprintf(stderr, "oruvane-webshow: %s exists and was not made by oruvane-webshow; it is left alone\n", out_dir.c_str());
-        return 1;
-    }
-    char scratch_name[] = "/tmp/oruvane-webshow-XXXXXX";
-    if (!mkdtemp(scratch_name)) {
-        std::fprintf(stderr, "oruvane-webshow: cannot make a scratch folder\n");
-        return 1;
-    }
-    fs::path scratch(scratch_name);
-
-    std::vector<Packed> files;
-    int failures = 0;
-    for (const ProgramEntry& e : PROGRAM_TABLE) {
+    if (!fs::is_directory(show_dir, ec)) return tool::error(show_dir + " is not a folder");
+    // The page plays the timeline built into it: a project's sheet would be left out.
+    if (project::kind_of(show_dir) == project::PROJECT)
+        return tool::error(show_dir + " is a show project, not a packed show: make its page with oruvane-export --web");
+    // The folder is taken before any work, so that a target it may not replace stops the run at once.
+    tool::FolderOutput out;
+    std::string why;
+    if (!out.open(out_dir, tool::holds_file(WEB_MANIFEST), why)) return tool::error(why);
+    std::vector<WebFile> show;
+    int unread = 0;
+    for (const ProgramEntry& e : PROGRAM_TABLE)
         for (int k = 0; k < 2; ++k) {
-            ShaderStage stage = k == 0 ? ShaderStage::Vertex : ShaderStage::Fragment;
-            const char* label = k == 0 ? e.vertex_label : e.fragment_label;
-            std::string name = std::to_string(e.files[k]) + ".ck";
-            fs::path path = fs::path(show_dir) / name;
-            std::string bytes;
-            if (!read_bytes(path, bytes) || bytes.empty()) {
-                std::fprintf(stderr, "%s: %s cannot be read\n", path.c_str(), label);
-                ++failures;
+            std::string name = std::to_string(e.files[k]) + ".ck", path = (fs::path(show_dir) / name).string(), bytes;
+            if (!tool::read_file(path, bytes, why)) {
+                std::fprintf(stderr, "%s: %s cannot be read: %s\n", path.c_str(), k ? e.fragment_label : e.vertex_label, why.c_str());
+                ++unread;
                 continue;
             }
-            // The text is every byte but the last, which is not part of it (load/scene_file.h).
-            scene_file_xor(reinterpret_cast<unsigned char*>(&bytes[0]), bytes.size());
-            std::string text = bytes.substr(0, bytes.size() - 1);
-            GlslEsResult t = glsl_es_translate(text, stage);
-            std::string error = t.ok ? validate(validator, scratch, t.text, stage) : std::to_string(t.line) + ": " + t.reason;
-            if (!error.empty()) {
-                size_t colon = error.find(": ");
-                std::string where = error.substr(0, colon) == "0" ? "" : ":" + error.substr(0, colon);
-                std::fprintf(stderr, "%s%s: %s: %s\n", path.c_str(), where.c_str(), label, error.substr(colon + 2).c_str());
-                ++failures;
-                continue;
-            }
-            std::string packed(t.text.size() + 1, '\0');
-            scene_file_scramble(t.text.data(), t.text.size(), (unsigned char)bytes.back(),
-                                reinterpret_cast<unsigned char*>(&packed[0]));
-            files.push_back({name, packed});
+            show.push_back({name, bytes});
         }
-    }
-    fs::remove_all(scratch, ec);
-    if (failures) {
-        std::fprintf(stderr, "oruvane-webshow: %d shader%s cannot go to the browser; nothing written\n", failures,
-                     failures == 1 ? "" : "s");
-        return 1;
-    }
-    // The logo and the music as they are; a show runs without either, as on the desktop.
+    if (unread) return tool::error(std::to_string(unread) + " scene file" + (unread == 1 ? "" : "s") + " cannot be read; nothing written");
+    // The logo and the music as they are; a show runs without either, as on the desktop (which
+    // takes nothing but a regular file for them either).
     for (const char* name : {LOGO_FILE, MUSIC_FILE}) {
-        std::string bytes;
-        if (read_bytes(fs::path(show_dir) / name, bytes)) files.push_back({name, bytes});
-        else std::fprintf(stderr, "oruvane-webshow: note: %s has no %s; the show runs without it\n", show_dir.c_str(), name);
+        std::string path = (fs::path(show_dir) / name).string(), bytes;
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0 && errno == ENOENT)
+            tool::error("note: " + show_dir + " has no " + name + "; the show runs without it");
+        else if (!tool::read_file(path, bytes, why))
+            tool::error("note: " + why + "; the show runs without it");
+        else
+            show.push_back({name, bytes});
     }
-
-    // Written beside the old folder, which is replaced only once the new one is complete.
-    fs::path part = out_dir + ".part", old = out_dir + ".old";
-    fs::remove_all(part, ec);
-    fs::create_directories(part, ec);
-    std::string manifest = "{\"files\": [";
-    size_t total = 0;
-    for (size_t i = 0; i < files.size(); ++i) {
-        std::ofstream f(part / files[i].name, std::ios::binary | std::ios::trunc);
-        f << files[i].bytes;
-        if (!f.flush()) {
-            std::fprintf(stderr, "oruvane-webshow: cannot write %s\n", (part / files[i].name).c_str());
-            fs::remove_all(part, ec);
-            return 1;
-        }
-        manifest += (i ? ", [\"" : "[\"") + files[i].name + "\", " + std::to_string(files[i].bytes.size()) + "]";
-        total += files[i].bytes.size();
-    }
-    manifest += "]}\n";
-    std::ofstream(part / MANIFEST, std::ios::binary | std::ios::trunc) << manifest;
-    fs::remove_all(old, ec);
-    if (fs::exists(out, ec)) fs::rename(out, old, ec);
-    fs::rename(part, out, ec);
-    if (ec) {
-        std::fprintf(stderr, "oruvane-webshow: cannot put %s in place: %s\n", out_dir.c_str(), ec.message().c_str());
+    // The validator reads each shader from a file inside the folder being written, so that a
+    // failure or a signal removes it with the folder; they are gone before it is put in place.
+    const std::string scratch[2] = {out.add("shader.vert"), out.add("shader.frag")};
+    std::vector<WebFile> page;
+    std::vector<std::string> errors;
+    bool ok = web_pack(show, validator, scratch[0], scratch[1],
+                       [&](int n) { return (fs::path(show_dir) / (std::to_string(n) + ".ck")).string(); }, page, errors);
+    for (const std::string& file : scratch) unlink(file.c_str());
+    if (!ok) {
+        for (const std::string& e : errors) std::fprintf(stderr, "%s\n", e.c_str());
+        tool::error(std::to_string(errors.size()) + " shader" + (errors.size() == 1 ? "" : "s") + " cannot go to the browser; nothing written");
         return 1;
     }
-    fs::remove_all(old, ec);
-    std::printf("%s: %d shaders translated, %zu files, %.1f MB\n", out_dir.c_str(), 2 * PROGRAM_COUNT, files.size(),
+    size_t total = 0;
+    for (const WebFile& f : page) {
+        if (!out.write(f.name, f.bytes, why)) return tool::error(why);
+        total += f.bytes.size();
+    }
+    // The list last: a folder holding it is a complete one this tool made.
+    if (!out.write(WEB_MANIFEST, web_manifest(page), why) || !out.commit(why)) return tool::error(why);
+    std::printf("%s: %d shaders translated, %zu files, %.1f MB\n", out.target().c_str(), 2 * PROGRAM_COUNT, page.size(),
                 total / 1048576.0);
     return 0;
 }
@@ -175,8 +94,9 @@ int main(int argc, char** argv) {
     tool::init("oruvane-webshow");
     CLI::App app{"Packs a show folder for the browser: the twenty scene files translated from GLSL 1.20 to GLSL ES "
                  "3.00 and checked with glslangValidator, the logo and the music, and show.json listing them. A "
-                 "shader that cannot be translated is reported as file:line and nothing is written. OUT_DIR is made "
-                 "anew; a folder this tool made before is replaced, any other is left alone.",
+                 "shader that cannot be translated is reported as file:line and nothing is written. OUT_DIR is written "
+                 "whole beside its place (OUT_DIR.XXXXXX.part) and put there only once complete; a folder this tool "
+                 "made before is then replaced, anything else at OUT_DIR is left alone.",
                  "oruvane-webshow"};
     std::string show_dir, out_dir, validator = "glslangValidator";
     app.add_option("SHOW_DIR", show_dir, "folder with 0.ck ... 19.ck, the logo and the music")->required();

@@ -16,6 +16,6 @@ struct GlslEsResult {
 // vertex input and the fragment output go in front, then a #line, so that every line keeps its
 // number (the #version line is left empty); varying and attribute become in/out, gl_Vertex and
 // gl_FragColor those declared variables, texture2D and its kin their ES 3.00 names, and the
-// identifiers of GLSL_ES_RENAMES (load/glsl_es.h) their new names. Other gl_ names without an
+// identifiers of GLSL_ES_RENAMES (load/glsl_es_renames.h) their new names. Other gl_ names without an
 // ES 3.00 counterpart, extensions and versions past 1.20 are refused with the line.
 GlslEsResult glsl_es_translate(const std::string& source, ShaderStage stage);

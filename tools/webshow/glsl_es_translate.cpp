@@ -1,12 +1,12 @@
 // GLSL 1.20 to GLSL ES 3.00, token by token over the source, comments and line breaks kept.
-#include "glsl_es.h"
+#include "glsl_es_translate.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <map>
 #include <set>
 
-#include "load/glsl_es.h"
+#include "load/glsl_es_renames.h"
 
 namespace {
 
