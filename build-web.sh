@@ -40,6 +40,7 @@ build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
 ensure_wasm_libs
 
 echo "== browser build"
+cross_build_dir_fresh build-web "$ORUVANE_WASM_PREFIX"
 build build-web -DCMAKE_TOOLCHAIN_FILE="$ORUVANE_ROOT/cmake/emscripten-web.cmake" \
   -DORUVANE_WASM_PREFIX="$ORUVANE_WASM_PREFIX" -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DORUVANE_PLATFORM=ON -DORUVANE_TESTS=OFF -DORUVANE_BENCH=OFF -DORUVANE_FAST_CLOCK=ON \

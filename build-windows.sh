@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the show for both platforms and packs each the way it ships: installs what is missing,
-# cross-builds (once, cached per user) static SDL2, libsndfile and libopenmpt for 64-bit Windows,
-# builds the native tree (the show files come from its tools) and the Windows executable, then
-# writes build-win/dist/oruvane-win64.zip and build/dist/oruvane-linux-x86_64.tar.gz.
+# cross-builds (once, cached per user) static SDL2, libsndfile with its codecs and libopenmpt for
+# 64-bit Windows, builds the native tree (the show files come from its tools) and the Windows
+# executable, then writes build-win/dist/oruvane-win64.zip and build/dist/oruvane-linux-x86_64.tar.gz.
 set -euo pipefail
 cd "$(dirname "$0")"
 ORUVANE_ROOT=$PWD
@@ -16,6 +16,7 @@ echo "== native build (the show files and the Linux executable)"
 build build -DORUVANE_PLATFORM=ON -DORUVANE_SANITIZE=OFF
 
 echo "== Windows build"
+cross_build_dir_fresh build-win "$ORUVANE_WIN64_PREFIX"
 build build-win -DCMAKE_TOOLCHAIN_FILE="$ORUVANE_ROOT/cmake/mingw-w64-x86_64.cmake" \
   -DORUVANE_WIN64_PREFIX="$ORUVANE_WIN64_PREFIX" -DCMAKE_BUILD_TYPE=Release \
   -DORUVANE_PLATFORM=ON -DORUVANE_TESTS=OFF -DORUVANE_BENCH=OFF -DORUVANE_FAST_CLOCK=ON \
@@ -27,7 +28,7 @@ for exe in build-win/bin/oruvane.exe build-win/engine/oruvane.exe build-win/bin/
   for dll in $dlls; do
     case "$dll" in
       advapi32.dll|gdi32.dll|imm32.dll|kernel32.dll|msvcrt.dll|ole32.dll|oleaut32.dll|opengl32.dll|\
-      setupapi.dll|shell32.dll|user32.dll|version.dll|winmm.dll|cfgmgr32.dll) ;;
+      setupapi.dll|shell32.dll|shlwapi.dll|user32.dll|version.dll|winmm.dll|cfgmgr32.dll) ;;
       *) echo "$exe imports $dll, which is not a system DLL" >&2; exit 1 ;;
     esac
   done

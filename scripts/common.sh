@@ -4,9 +4,11 @@
 # with core X fonts and cannot show itself without them. The capture tool draws through EGL
 # (libegl-mesa0 is Mesa's EGL driver) and encodes with FFmpeg's libraries (H.264 through libx264,
 # which libavcodec59 depends on); its arguments are parsed with CLI11. The checker writes its
-# JSON with nlohmann-json. The tools' manual pages are made from their --help by help2man.
+# JSON with nlohmann-json. The tools' manual pages are made from their --help by help2man. The
+# codecs' -dev packages name the versions the Windows and browser builds cross-build libsndfile's
+# codecs from (libsndfile1-dev brings all but LAME's).
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
-  libsndfile1-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
+  libsndfile1-dev libogg-dev libvorbis-dev libflac-dev libopus-dev libmpg123-dev libmp3lame-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
   libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libcli11-dev libcairo2-dev libimgui-dev nlohmann-json3-dev help2man libarchive-dev glslang-tools"
 ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime man-db"
@@ -14,14 +16,15 @@ ORUVANE_TEST_PACKAGES="xvfb xdotool imagemagick x11-utils faketime man-db"
 # out their Depends, lintian checks the result.
 ORUVANE_DEB_PACKAGES="dpkg-dev file lintian"
 # The Windows build (build-windows.sh) and its tests under wine, with the X libraries wine only
-# recommends but needs for display modes, the cursor and input.
-ORUVANE_WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev zip"
+# recommends but needs for display modes, the cursor and input. autotools-dev: the current
+# config.sub for LAME's configure.
+ORUVANE_WIN_PACKAGES="g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev zip autotools-dev"
 ORUVANE_WINE_PACKAGES="wine64 unzip libxrandr2 libxi6 libxcursor1 libxrender1 libxinerama1 libxxf86vm1
   libxcomposite1"
 # The browser build (build-web.sh): emscripten with its prebuilt libraries, the GLSL ES validator
-# the shaders are checked with, and deb-src tooling for the cross-built decoders; its tests run
-# the page in Debian's Chromium.
-ORUVANE_WEB_PACKAGES="emscripten glslang-tools dpkg-dev"
+# the shaders are checked with, and deb-src tooling and the current config.sub for the cross-built
+# decoders; its tests run the page in Debian's Chromium.
+ORUVANE_WEB_PACKAGES="emscripten glslang-tools dpkg-dev autotools-dev"
 ORUVANE_WEB_TEST_PACKAGES="chromium"
 # The fuzz build: clang with libFuzzer and the sanitizer runtimes.
 ORUVANE_FUZZ_PACKAGES="clang libclang-rt-14-dev"

@@ -1,17 +1,26 @@
-# Sourced by build-windows.sh: cross-builds static SDL2, libsndfile and libopenmpt for 64-bit
-# Windows from Debian's source packages of the versions the Linux build links, and keeps them in
-# a per-user cache keyed by those versions and the build options below, so only the first build
-# on a machine pays for them.
+# Sourced by build-windows.sh: cross-builds static SDL2, libsndfile with its codecs and libopenmpt
+# for 64-bit Windows from Debian's source packages of the versions the Linux build links, and
+# keeps them in a per-user cache keyed by those versions and the build options below, so only the
+# first build on a machine pays for them.
 . "$ORUVANE_ROOT/scripts/cross_libs.sh"
 
-# The Debian -dev packages whose source packages are cross-built, in link order.
-ORUVANE_WIN_LIB_DEVS="libsdl2-dev libsndfile1-dev libopenmpt-dev"
+# The Debian -dev packages whose source packages are cross-built, in build order.
+ORUVANE_WIN_LIB_DEVS="libsdl2-dev $ORUVANE_SNDFILE_DEVS libopenmpt-dev"
 
-# win64_lib_options: the configure options of the three libraries, one line each. They are part
-# of the cache key: changing one rebuilds.
+# win64_lib_options: the configure options of the libraries, one line each. They are part of the
+# cache key: changing one rebuilds. libsndfile includes FLAC's headers, which declare the library's
+# functions as DLL imports unless told it is a static one. Opus would add _FORTIFY_SOURCE, whose
+# checks mingw keeps in a libssp DLL. mpg123's path functions come from shlwapi, a system DLL,
+# which the pkg-config file of its CMake build leaves out (its configure puts it in).
 win64_lib_options() {
   echo "libsdl2: -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_STATIC_PIC=OFF"
-  echo "libsndfile: $ORUVANE_SNDFILE_OPTIONS"
+  echo "libogg: $ORUVANE_OGG_OPTIONS"
+  echo "libvorbis: $ORUVANE_VORBIS_OPTIONS"
+  echo "flac: $ORUVANE_FLAC_OPTIONS"
+  echo "opus: $ORUVANE_OPUS_OPTIONS CPPFLAGS=-D_FORTIFY_SOURCE=0"
+  echo "mpg123: $ORUVANE_MPG123_OPTIONS -DLIBMPG123_LIBS=-lshlwapi"
+  echo "lame: $ORUVANE_LAME_OPTIONS"
+  echo "libsndfile: $ORUVANE_SNDFILE_OPTIONS -DCMAKE_C_FLAGS=-DFLAC__NO_DLL"
   echo "libopenmpt: $ORUVANE_OPENMPT_OPTIONS"
 }
 
@@ -26,32 +35,34 @@ win64_libs_prefix() {
 }
 
 # win64_libs_build STAGE: the cross build itself, in the scratch folder holding the sources,
-# installed for ORUVANE_WIN64_PREFIX under STAGE.
+# installed for ORUVANE_WIN64_PREFIX under STAGE. Each library finds those built before it in
+# STAGE.
 win64_libs_build() {
-  local stage=$1 prefix=$ORUVANE_WIN64_PREFIX toolchain="$ORUVANE_ROOT/cmake/mingw-w64-x86_64.cmake"
-  local jobs; jobs=$(nproc)
-  echo "  SDL2"
+  local stage=$1 prefix=$ORUVANE_WIN64_PREFIX name
+  local cross=(-DCMAKE_TOOLCHAIN_FILE="$ORUVANE_ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
+               -DORUVANE_WIN64_PREFIX="$stage$prefix")
   # shellcheck disable=SC2046
-  cmake -S src-libsdl2 -B b-sdl2 -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" $(win64_lib_options_of libsdl2) >log-sdl2 2>&1 &&
-  cmake --build b-sdl2 -- -j"$jobs" >>log-sdl2 2>&1 &&
-  DESTDIR="$stage" cmake --install b-sdl2 >>log-sdl2 2>&1 || { tail -30 log-sdl2; return 1; }
+  cross_cmake_lib sdl2 src-libsdl2 "$stage" "$prefix" "${cross[@]}" $(win64_lib_options_of libsdl2) || return 1
+  for name in libogg libvorbis flac; do
+    # shellcheck disable=SC2046
+    cross_cmake_lib "$name" "src-$name" "$stage" "$prefix" "${cross[@]}" $(win64_lib_options_of $name) || return 1
+  done
+  local host=(--host=x86_64-w64-mingw32 --prefix="$prefix" CC=x86_64-w64-mingw32-gcc-posix CFLAGS=-O2)
+  # shellcheck disable=SC2046
+  cross_configure_lib opus src-opus "$stage" . "${host[@]}" $(win64_lib_options_of opus) || return 1
+  # shellcheck disable=SC2046
+  cross_cmake_lib mpg123 src-mpg123/ports/cmake "$stage" "$prefix" "${cross[@]}" $(win64_lib_options_of mpg123) || return 1
+  lame_update_config_sub
+  # shellcheck disable=SC2046
+  cross_configure_lib lame src-lame "$stage" "libmp3lame include" "${host[@]}" $(win64_lib_options_of lame) || return 1
 
-  echo "  libsndfile"
   # shellcheck disable=SC2046
-  cmake -S src-libsndfile -B b-sndfile -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" $(win64_lib_options_of libsndfile) >log-sndfile 2>&1 &&
-  cmake --build b-sndfile -- -j"$jobs" >>log-sndfile 2>&1 &&
-  DESTDIR="$stage" cmake --install b-sndfile >>log-sndfile 2>&1 || { tail -30 log-sndfile; return 1; }
+  cross_cmake_lib sndfile src-libsndfile "$stage" "$prefix" "${cross[@]}" $(win64_lib_options_of libsndfile) &&
+  sndfile_codecs_check b-sndfile || return 1
 
-  echo "  libopenmpt"
-  mkdir b-openmpt
   # shellcheck disable=SC2046
-  (cd b-openmpt && ../src-libopenmpt/configure --host=x86_64-w64-mingw32 --prefix="$prefix" \
-    CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix \
-    CFLAGS=-O2 CXXFLAGS=-O2 $(win64_lib_options_of libopenmpt) >../log-openmpt 2>&1 &&
-  make -j"$jobs" >>../log-openmpt 2>&1 &&
-  make install DESTDIR="$stage" >>../log-openmpt 2>&1) || { tail -30 log-openmpt; return 1; }
+  cross_configure_lib openmpt src-libopenmpt "$stage" . "${host[@]}" CXX=x86_64-w64-mingw32-g++-posix CXXFLAGS=-O2 \
+    $(win64_lib_options_of libopenmpt)
 }
 
 # ensure_win64_libs: sets ORUVANE_WIN64_PREFIX, building the libraries into it when the cache

@@ -63,6 +63,19 @@ inline void expect_probe_picture(const std::string& display, const std::string& 
     stbi_image_free(pixels);
 }
 
+// Takes a picture of the whole screen into `shot`; returns the mean of its red, green and blue
+// values (0-255), or -1 when there is no picture.
+inline double screen_mean(const std::string& display, const std::string& shot) {
+    x_run(display, "import -window root " + shot);
+    int w = 0, h = 0, n = 0;
+    unsigned char* pixels = stbi_load(shot.c_str(), &w, &h, &n, 3);
+    if (!pixels) return -1;
+    double sum = 0;
+    for (size_t i = 0; i < (size_t)w * h * 3; ++i) sum += pixels[i];
+    stbi_image_free(pixels);
+    return sum / ((double)w * h * 3);
+}
+
 // Expects the raw 16-bit output of SDL's disk driver in `pcm` to hold more than half a second of
 // the half-scale sine of write_sine_wav.
 inline void expect_sine_played(const std::string& pcm) {

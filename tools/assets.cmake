@@ -22,5 +22,9 @@ target_link_libraries(oruvane_synth PUBLIC oruvane_core oruvane_toolkit)
 # otherwise allow), and optimised even in Debug builds because the tests render the whole
 # piece several times.
 target_compile_options(oruvane_synth PRIVATE -ffp-contract=off $<$<CONFIG:Debug>:-O2>)
+# Ogg Vorbis with the same bytes on every run, for mkmusic and any tool that writes compressed music.
+add_library(oruvane_ogg_vorbis STATIC common/ogg_vorbis.cpp)
+target_include_directories(oruvane_ogg_vorbis PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(oruvane_ogg_vorbis PUBLIC PkgConfig::SNDFILE)
 add_executable(mkmusic mkmusic.cpp)
-target_link_libraries(mkmusic PRIVATE oruvane_synth oruvane_toolkit)
+target_link_libraries(mkmusic PRIVATE oruvane_synth oruvane_ogg_vorbis oruvane_toolkit)

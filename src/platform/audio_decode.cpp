@@ -12,6 +12,10 @@
 #include <sys/types.h>
 
 static const int64_t MODULE_MAX_BYTES = 64 << 20;  // bigger is no module worth loading into memory
+// Frames before an Ogg Vorbis stream's last page from which a seek into that page decodes on: well
+// clear of it for libsndfile's search, which looks half a long block (at most 4096 frames) earlier
+// than it is asked to and loads the page after the one it finds.
+static const int64_t VORBIS_SEEK_MARGIN = 8192;
 
 // ---- sources ---------------------------------------------------------------------------------
 
@@ -85,6 +89,39 @@ static SF_VIRTUAL_IO source_io = {source_length, source_seek, source_read, sourc
 
 // ---- streams ---------------------------------------------------------------------------------
 
+// The file frame where the last page of the Ogg stream in `s` starts, as libsndfile counts frames
+// (from the stream's first granule, `frames` in all), or -1 when there is no page before it. The
+// pages are followed from the start by their headers alone; something that is no page ends the
+// walk, as the end of the file does. `s` is left where it was.
+static int64_t ogg_last_page_frame(AudioSource& s, int64_t frames) {
+    unsigned char h[27 + 255];
+    const int64_t was = s.pos;
+    int64_t at = 0, before = -1, last = -1;
+    uint32_t serial = 0;
+    for (;;) {
+        s.pos = at;
+        if (source_read(h, 27, &s) != 27 || memcmp(h, "OggS", 4) != 0) break;
+        int segments = h[26];
+        if (source_read(h + 27, segments, &s) != segments) break;
+        int64_t body = 0;
+        for (int i = 0; i < segments; ++i) body += h[27 + i];
+        uint32_t page_serial = (uint32_t)h[14] | (uint32_t)h[15] << 8 | (uint32_t)h[16] << 16 | (uint32_t)h[17] << 24;
+        uint64_t granule = 0;
+        for (int i = 7; i >= 0; --i) granule = granule << 8 | h[6 + i];
+        if (at == 0) serial = page_serial;
+        // A page on which no packet ends has no granule (all ones).
+        if (page_serial == serial && granule != ~(uint64_t)0 && granule <= (uint64_t)INT64_MAX) {
+            before = last;
+            last = (int64_t)granule;
+        }
+        at += 27 + segments + body;
+    }
+    s.pos = was;
+    if (before < 0) return -1;
+    int64_t start = last - frames;  // the granule of the stream's first frame
+    return before - start > 0 ? before - start : 0;
+}
+
 // The next file frame as a stereo pair: mono on both sides, extra channels dropped. 0 at the end.
 static int stream_next_frame(AudioDecoder& d, float* frame) {
     if (d.used >= d.decoded) {
@@ -107,7 +144,21 @@ static int stream_next_frame(AudioDecoder& d, float* frame) {
 // Starts decoding at file frame `at`, `phase` of the way towards the frame after it.
 static void stream_restart(AudioDecoder& d, sf_count_t at, double phase) {
     d.decoded = d.used = 0;
-    d.file_done = sf_seek(d.sound, at, SEEK_SET) < 0;
+    // libsndfile 1.2.0 goes wrong in two Ogg seeks that do not come from the start: an Ogg Vorbis
+    // stream is not searched for a frame less than two seconds ahead of where it has decoded to,
+    // and the skip there miscounts what the decoder still holds; an Ogg Opus stream that has
+    // decoded its last packet counts that packet's frames from the wrong end. Either way the sound
+    // comes out shifted for good. From the start every seek lands.
+    if (d.seek_via_start && at > 0) sf_seek(d.sound, 0, SEEK_SET);
+    sf_count_t from = at > d.seek_preroll ? at - d.seek_preroll : 0;
+    if (d.seek_tail >= 0 && from > d.seek_tail) from = d.seek_tail;
+    d.file_done = sf_seek(d.sound, from, SEEK_SET) < 0;
+    while (!d.file_done && from < at) {
+        sf_count_t n = at - from < AUDIO_DECODE_FRAMES ? at - from : (sf_count_t)AUDIO_DECODE_FRAMES;
+        sf_count_t got = sf_readf_float(d.sound, d.buffer, n);
+        if (got <= 0) d.file_done = 1;
+        from += got;
+    }
     d.prev_valid = stream_next_frame(d, d.prev);
     if (!d.prev_valid) d.prev[0] = d.prev[1] = 0.0f;
     d.next_valid = stream_next_frame(d, d.next);
@@ -156,6 +207,20 @@ int decoder_open_stream(AudioDecoder* d, int from_memory, const char* file, uint
     d->file_rate = info.samplerate;
     d->file_frames = info.frames;
     d->step = (double)info.samplerate / AUDIO_RATE;
+    int codec = info.format & SF_FORMAT_SUBMASK;
+    d->seek_via_start = codec == SF_FORMAT_VORBIS || codec == SF_FORMAT_OPUS;
+    // libsndfile 1.2.0 may search an Ogg Vorbis stream into its last page, whose first frame it
+    // then takes for an earlier one (the page's granule counts only to the end of the sound, not
+    // to the end of its last block): a seek there starts from before that page and decodes on.
+    d->seek_tail = -1;
+    if (codec == SF_FORMAT_VORBIS) {
+        int64_t last_page = ogg_last_page_frame(d->source, info.frames);
+        if (last_page >= 0) d->seek_tail = last_page > VORBIS_SEEK_MARGIN ? last_page - VORBIS_SEEK_MARGIN : 0;
+    }
+    // An MP3 frame may take its data from up to 511 bytes of the frames before it, which mpg123
+    // does not go back for after a seek: at a low bit rate the first frames come out silent.
+    // Decoding starts ten frames of 1152 early, which covers the furthest reach.
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) d->seek_preroll = 10 * 1152;
     d->kind = AUDIO_DECODER_STREAM;
     stream_restart(*d, 0, 0.0);
     return 1;

@@ -40,6 +40,9 @@ struct AudioDecoder {
     int32_t decoded;               // frames in `buffer`
     int32_t used;                  // of those, frames already taken
     int32_t file_done;             // the file has no frames left to read
+    int32_t seek_via_start;        // every seek goes back to the file's start first (Ogg Vorbis, Opus)
+    int32_t seek_preroll;          // file frames decoded and dropped before a seek's target (MP3)
+    int64_t seek_tail;             // a seek past this file frame starts here and decodes on; -1 none
     double step;                   // file frames per output frame
     double phase;                  // output position between prev and next, 0..1
     float prev[2];

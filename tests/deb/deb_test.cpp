@@ -1,7 +1,9 @@
-// The Debian package build-deb.sh makes: its control data, and the package unpacked with dpkg -x
+// The Debian package build-deb.sh makes: its control data, its size, and the package unpacked with
 // into a scratch folder, whose tools, manual pages and launcher are run from there.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <regex>
 
 #include "probe_show.h"
@@ -38,6 +40,13 @@ TEST(DebControl, NamesTheRuntimeLibrariesAndRecommendsTheMesaDrivers) {
         EXPECT_TRUE(std::regex_search(depends, std::regex(std::string("(^|, )") + lib + "( \\(|,|$)"))) << lib << " in " << depends;
     EXPECT_EQ(depends.find("-dev"), std::string::npos) << depends;
     EXPECT_EQ(field("Recommends"), "libgl1-mesa-dri, libegl-mesa0");
+}
+
+// The download stays small with everything it carries: the bundled show and the starter project
+// with their music as Ogg Vorbis, the tools, and the engines for Linux, Windows and the web.
+TEST(DebFile, IsAtMostTenMegabytes) {
+    EXPECT_LE(fs::file_size(ORUVANE_DEB), 10'000'000u);
+    std::printf("%s: %ju bytes\n", ORUVANE_DEB, (uintmax_t)fs::file_size(ORUVANE_DEB));
 }
 
 // The package unpacked into root/ of a scratch folder, the current folder while the test runs.

@@ -91,7 +91,7 @@ TEST_F(TemplateScript, FlashesCameraMovesAndTheLogoComesIn) {
 }
 
 // What oruvane-new copies: the sources as written, the sheet, the README with its dedication, a
-// logo the show decodes and music as long as the show.
+// logo the show decodes and music as long as the show, Ogg Vorbis as its name says.
 TEST(TemplateProject, StagedWithItsLogoAndMusic) {
     namespace fs = std::filesystem;
     std::set<std::string> staged, want{"show.cues", "README.md", "logo.png", "music.ogg"};
@@ -115,8 +115,10 @@ TEST(TemplateProject, StagedWithItsLogoAndMusic) {
     SNDFILE* music = sf_open(TEMPLATE_BUILD_DIR "/music.ogg", SFM_READ, &info);
     ASSERT_NE(music, nullptr) << sf_strerror(nullptr);
     sf_close(music);
+    EXPECT_EQ(info.format, SF_FORMAT_OGG | SF_FORMAT_VORBIS) << "what its name says";
     EXPECT_EQ(info.channels, 2);
     EXPECT_NEAR(double(info.frames) / info.samplerate, 90.0, 0.05);
+    EXPECT_LT(fs::file_size(TEMPLATE_BUILD_DIR "/music.ogg"), 2u << 20) << "the package carries it";
 }
 
 }  // namespace

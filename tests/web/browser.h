@@ -3,12 +3,16 @@
 // takes the probe's reports: the show's picture read back at chosen pixels each time it is put on
 // the canvas (at the show's full size, whatever the window measures), the page's title and text,
 // and what an analyser on the sound output hears. Each page (a visit) ends at a state the probe
-// knows; the server then names the next one, so one Chromium start serves several pages.
+// knows; the server then names the next one, so one Chromium start serves several pages. Chromium
+// draws headless on SwiftShader, what a machine without a GPU driver gets, or through ANGLE on the
+// X display's own GL driver; the server can send its files over a link of a given speed and
+// latency.
 #pragma once
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -32,7 +36,8 @@ using nlohmann::json;
 // for the analyser to hear sound, then listen on for two of its windows, so that the loudest
 // moment is one whose window lies wholly in the sound, not partly in the silence before it),
 // full=1 (send the whole picture of the last frame put on the canvas), escape=1 (once the
-// frames and the sound were seen, press Escape and wait for the end). A visit ends at
+// frames and the sound were seen, press Escape and wait for the end), read=0 (read no pixels
+// back, which would wait for each frame to be drawn: for timing frames). A visit ends at
 // "oruvane: still", "oruvane: end" or "oruvane: error", once the frames (and the sound) were
 // seen, or at a script error; "click to start" is clicked as soon as it shows.
 inline const char* probe_script() {
@@ -41,21 +46,26 @@ inline const char* probe_script() {
   const cfg = Object.fromEntries(new URLSearchParams(location.hash.slice(1)));
   const points = (cfg.points || '960,540').split(';').map((p) => p.split(',').map(Number));
   const frames = Number(cfg.frames || 0), wantSound = cfg.sound === '1', full = cfg.full === '1';
-  const escape = cfg.escape === '1';
+  const escape = cfg.escape === '1', read = cfg.read !== '0';
   let presents = [], played = 0, analyser = null, sound = null, done = false, picture = null, escaped = false;
+  let renderer = '';  // the show's WebGL renderer, as the driver names it
   let heardAt = null;  // when the analyser first heard sound (ms)
   // The show puts its picture on the canvas with one blit from its own framebuffer, bound for
   // reading just then: that is where the picture is read back.
   const proto = WebGL2RenderingContext.prototype, blit = proto.blitFramebuffer;
   proto.blitFramebuffer = function (...args) {
+    if (!renderer) {
+      const info = this.getExtension('WEBGL_debug_renderer_info');
+      renderer = String(this.getParameter(info ? info.UNMASKED_RENDERER_WEBGL : this.RENDERER));
+    }
     const px = new Uint8Array(4);
-    const samples = points.map(([x, y]) => {
+    const samples = !read ? [] : points.map(([x, y]) => {
       this.readPixels(x, y, 1, 1, this.RGBA, this.UNSIGNED_BYTE, px);
       return Array.from(px);
     });
     presents.push({t: performance.now(), title: document.title, samples});
     if (document.title === 'oruvane') ++played;
-    if (full) {
+    if (full && read) {
       picture = new Uint8Array(args[2] * args[3] * 4);
       this.readPixels(0, 0, args[2], args[3], this.RGBA, this.UNSIGNED_BYTE, picture);
     }
@@ -82,10 +92,15 @@ inline const char* probe_script() {
     if (!sound || rms > sound.rms) sound = {rms, hz: peak * analyser.context.sampleRate / analyser.fftSize};
     if (rms > 0.01 && heardAt === null) heardAt = performance.now();
   };
+  // The page's downloads (the page, its script and .wasm, the show's files): when each was asked
+  // for and came in, and its bytes.
+  const downloads = () => performance.getEntriesByType('navigation').concat(performance.getEntriesByType('resource'))
+      .filter((e) => !/\/(report|picture|probe\.js)$/.test(new URL(e.name).pathname))
+      .map((e) => ({name: new URL(e.name).pathname, start: e.startTime, end: e.responseEnd, bytes: e.encodedBodySize || 0}));
   const report = (kind) => fetch('/report', {method: 'POST', body: JSON.stringify({
     kind, visit: location.pathname + location.search, title: document.title,
     text: document.body ? document.body.innerText : '', presents: presents.splice(0), sound,
-    replay: !!document.getElementById('replay'),
+    replay: !!document.getElementById('replay'), renderer, downloads: downloads(),
   })}).then((r) => r.text());
   const finish = () => {
     if (done) return;
@@ -141,6 +156,24 @@ struct Visit {
     std::vector<Present> presents;
     double rms = 0, hz = 0;
     std::vector<unsigned char> picture;  // RGBA rows from the bottom, when full=1
+    std::string renderer;                // the show's WebGL renderer string
+    struct Download {
+        std::string path;
+        double start, end;  // asked for and came in, ms from opening the page
+        double bytes;
+    };
+    std::vector<Download> downloads;     // the page's, the script's, the .wasm's, the show's files'
+    // When the last download came in (ms from opening the page), and the bytes of all.
+    double downloads_done() const {
+        double end = 0;
+        for (const Download& d : downloads) end = std::max(end, d.end);
+        return end;
+    }
+    double download_bytes() const {
+        double bytes = 0;
+        for (const Download& d : downloads) bytes += d.bytes;
+        return bytes;
+    }
     // The frames put on the canvas while the title was `title`.
     std::vector<Present> presents_titled(const std::string& title) const {
         std::vector<Present> out;
@@ -150,13 +183,27 @@ struct Visit {
     }
 };
 
+// How Chromium draws and how the test's server sends the pages' files.
+struct BrowserSetup {
+    // false: headless on SwiftShader, what a machine without a GPU driver gets. true: through ANGLE
+    // on the X display's own GL driver (Mesa llvmpipe, the driver the desktop show draws with
+    // here), full screen in a window on DISPLAY; no fall-back to SwiftShader is allowed.
+    bool host_gl = false;
+    // The link the files go over: 0 as fast as the machine goes, else megabits a second shared by
+    // all answers, each starting `latency_ms` after its request.
+    double mbit = 0, latency_ms = 0;
+    std::vector<std::string> flags;  // more of Chromium's switches
+};
+
 // The test's web server on 127.0.0.1 and the Chromium that visits its pages, in order.
 class Browser {
 public:
     // Serves the folder `site`; the visits are paths below it, with their probe settings.
     // `flags` are more of Chromium's switches.
     Browser(const std::filesystem::path& site, const std::vector<std::string>& visits, const std::vector<std::string>& flags = {})
-        : site_(site), pending_(visits.begin(), visits.end()), count_(visits.size()), flags_(flags) {
+        : Browser(site, visits, BrowserSetup{false, 0, 0, flags}) {}
+    Browser(const std::filesystem::path& site, const std::vector<std::string>& visits, const BrowserSetup& setup)
+        : site_(site), pending_(visits.begin(), visits.end()), count_(visits.size()), setup_(setup) {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -190,13 +237,22 @@ public:
         std::string first = next_visit();
         Spawn s;
         s.err = (profile_ / "chromium.log").string();
-        // SwiftShader gives headless Chromium WebGL 2 with float render targets; sound plays
-        // without a gesture, as it would after a person's click; nothing reaches out to the net.
-        s.args = {"--headless=new", "--no-sandbox", "--enable-unsafe-swiftshader", "--use-angle=swiftshader",
-                  "--window-size=1920,1080", "--autoplay-policy=no-user-gesture-required", "--no-first-run",
-                  "--disable-background-networking", "--disable-component-update", "--disable-sync", "--disable-quic",
-                  "--user-data-dir=" + profile_.string()};
-        s.args.insert(s.args.end(), flags_.begin(), flags_.end());
+        // Sound plays without a gesture, as it would after a person's click; nothing reaches out
+        // to the net.
+        s.args = {"--no-sandbox", "--window-size=1920,1080", "--autoplay-policy=no-user-gesture-required",
+                  "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
+                  "--disable-component-update", "--disable-sync", "--disable-quic", "--user-data-dir=" + profile_.string()};
+        if (!setup_.host_gl) {
+            // SwiftShader gives headless Chromium WebGL 2 with float render targets.
+            s.args.insert(s.args.end(), {"--headless=new", "--enable-unsafe-swiftshader", "--use-angle=swiftshader"});
+        } else {
+            // ANGLE on the X server's GL, which Chromium would refuse as a software driver; a
+            // window filling the screen, with nothing of the browser around the page.
+            s.args.insert(s.args.end(), {"--use-gl=angle", "--use-angle=gl", "--ignore-gpu-blocklist", "--kiosk",
+                                         "--window-position=0,0", "--disable-renderer-backgrounding",
+                                         "--disable-background-timer-throttling", "--password-store=basic"});
+        }
+        s.args.insert(s.args.end(), setup_.flags.begin(), setup_.flags.end());
         s.args.push_back(url(first));
         chromium_ = spawn("/usr/bin/chromium", s);
         std::unique_lock<std::mutex> lock(m_);
@@ -209,7 +265,9 @@ private:
     std::filesystem::path site_, profile_;
     std::deque<std::string> pending_;
     size_t count_;
-    std::vector<std::string> flags_;
+    BrowserSetup setup_;
+    std::mutex link_m_;
+    std::chrono::steady_clock::time_point link_free_{};  // when the link has sent all it was given
     int fd_ = -1, port_ = 0;
     pid_t chromium_ = -1;
     std::atomic<bool> stop_{false};
@@ -241,17 +299,40 @@ private:
         }
     }
 
-    static void send_all(int c, const std::string& bytes) {
-        for (size_t at = 0; at < bytes.size();) {
-            ssize_t n = send(c, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+    static void send_all(int c, const char* bytes, size_t size) {
+        for (size_t at = 0; at < size;) {
+            ssize_t n = send(c, bytes + at, size - at, MSG_NOSIGNAL);
             if (n <= 0) return;
             at += (size_t)n;
         }
     }
-    static void respond(int c, int status, const std::string& type, const std::string& body) {
-        send_all(c, "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
-                        "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
-                        "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + body);
+    // Sends `bytes` as the link allows: after its latency, in pieces that each take their turn on
+    // the one link all answers share, at its speed.
+    void send_over_link(int c, const std::string& bytes) {
+        if (setup_.mbit <= 0) return send_all(c, bytes.data(), bytes.size());
+        using clock = std::chrono::steady_clock;
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(setup_.latency_ms));
+        const size_t piece = 16384;
+        for (size_t at = 0; at < bytes.size() && !stop_; at += piece) {
+            size_t n = std::min(piece, bytes.size() - at);
+            clock::time_point sent;
+            {
+                std::lock_guard<std::mutex> lock(link_m_);
+                link_free_ = std::max(link_free_, clock::now()) +
+                             std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(n * 8 / (setup_.mbit * 1e6)));
+                sent = link_free_;
+            }
+            std::this_thread::sleep_until(sent);
+            send_all(c, bytes.data() + at, n);
+        }
+    }
+    void respond(int c, int status, const std::string& type, const std::string& body, bool over_link = false) {
+        std::string head = "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
+                           "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
+                           "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n";
+        if (over_link) return send_over_link(c, head + body);
+        send_all(c, head.data(), head.size());
+        send_all(c, body.data(), body.size());
     }
     static std::string type_of(const std::string& path) {
         auto ends = [&](const char* e) { return path.size() >= strlen(e) && path.compare(path.size() - strlen(e), std::string::npos, e) == 0; };
@@ -297,14 +378,14 @@ private:
             if (path.find("..") != std::string::npos || std::filesystem::is_directory(file)) file /= "index.html";
             std::ifstream in(file, std::ios::binary);
             if (!in || path.find("..") != std::string::npos) {
-                respond(c, 404, "text/plain", "not found");
+                respond(c, 404, "text/plain", "not found", true);
             } else {
                 std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
                 if (file.filename() == "index.html") {
                     size_t at = bytes.find("</head>");
                     if (at != std::string::npos) bytes.insert(at, "<script src=\"/probe.js\"></script>\n");
                 }
-                respond(c, 200, type_of(file.string()), bytes);
+                respond(c, 200, type_of(file.string()), bytes, true);
             }
         }
         close(c);
@@ -324,6 +405,11 @@ private:
             for (const json& s : p["samples"]) present.samples.push_back({s[0], s[1], s[2], s[3]});
             current_.presents.push_back(present);
         }
+        current_.renderer = r.value("renderer", "");
+        current_.downloads.clear();
+        if (r["downloads"].is_array())
+            for (const json& d : r["downloads"])
+                current_.downloads.push_back({d.value("name", ""), d.value("start", 0.0), d.value("end", 0.0), d.value("bytes", 0.0)});
         if (r["sound"].is_object()) {
             current_.rms = r["sound"].value("rms", 0.0);
             current_.hz = r["sound"].value("hz", 0.0);
