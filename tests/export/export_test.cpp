@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "probe_show.h"
+#include "timeline/show_table.h"
 #include "template/template_colours.h"
 #include "web/browser.h"
 
