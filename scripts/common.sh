@@ -4,9 +4,11 @@
 # with core X fonts and cannot show itself without them. The capture tool draws through EGL
 # (libegl-mesa0 is Mesa's EGL driver) and encodes with FFmpeg's libraries (H.264 through libx264,
 # which libavcodec59 depends on); its arguments are parsed with CLI11. The checker writes its
-# JSON with nlohmann-json. The tools' manual pages are made from their --help by help2man. The
-# codecs' -dev packages name the versions the Windows and browser builds cross-build libsndfile's
-# codecs from (libsndfile1-dev brings all but LAME's).
+# JSON with nlohmann-json. The tools' manual pages are made from their --help by help2man.
+# oruvane-export writes its archives with libarchive and checks a project's GLSL ES with
+# glslangValidator, which the package depends on. The codecs' -dev packages name the versions the
+# Windows and browser builds cross-build libsndfile's codecs from (libsndfile1-dev brings all but
+# LAME's).
 ORUVANE_BUILD_PACKAGES="g++ cmake ninja-build pkg-config libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri
   libsndfile1-dev libogg-dev libvorbis-dev libflac-dev libopus-dev libmpg123-dev libmp3lame-dev libopenmpt-dev libstb-dev fonts-dejavu-core xfonts-base libgtest-dev libbenchmark-dev
   libegl-dev libegl-mesa0 libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
