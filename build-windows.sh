@@ -43,7 +43,8 @@ pack_dir() { rm -rf "$1"; mkdir -p "$1"; }
 echo "== packages"
 stage=build-win/dist/oruvane-win64
 pack_dir "$stage"
-x86_64-w64-mingw32-strip -o "$stage/oruvane.exe" build-win/bin/oruvane.exe
+# strip stamps a PE file with the time unless SOURCE_DATE_EPOCH names one: the linker left 0.
+SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip -o "$stage/oruvane.exe" build-win/bin/oruvane.exe
 cp $SHOW_FILES "$stage/"
 sed 's/$/\r/' packaging/README-win64.txt > "$stage/README.txt"
 rm -f build-win/dist/oruvane-win64.zip.part

@@ -44,6 +44,31 @@ struct Options {
 
 bool read(const fs::path& path, std::string& bytes, std::string& why) { return tool::read_file(path.string(), bytes, why); }
 
+// A Windows executable's header checksum, which the linker and strip fill in, made right again
+// after the table changed: the 16-bit sum of the file with end-around carry, the checksum field
+// itself left out, plus the file's length. Anything but a PE file with a checksum is left alone.
+void pe_checksum_update(std::string& file) {
+    auto u32 = [&](size_t at) {
+        uint32_t v = 0;
+        std::memcpy(&v, file.data() + at, 4);
+        return v;
+    };
+    if (file.size() < 0x40 || file.compare(0, 2, "MZ") != 0) return;
+    size_t pe = u32(0x3c);
+    // The checksum sits 64 bytes into the optional header, after the signature and file header.
+    size_t field = pe + 4 + 20 + 64;
+    if (field + 4 > file.size() || file.compare(pe, 4, std::string("PE\0\0", 4)) != 0 || u32(field) == 0) return;
+    uint64_t sum = 0;
+    for (size_t i = 0; i < file.size(); i += 2) {
+        if (i == field || i == field + 2) continue;
+        uint32_t word = (uint8_t)file[i] | (i + 1 < file.size() ? (uint8_t)file[i + 1] << 8 : 0);
+        sum += word;
+        sum = (sum & 0xffff) + (sum >> 16);
+    }
+    uint32_t checksum = (uint32_t)((sum & 0xffff) + (sum >> 16)) + (uint32_t)file.size();
+    std::memcpy(&file[field], &checksum, 4);
+}
+
 // `engine` with its timeline table replaced by `table`. The engine's table is found by its marker,
 // which must be there once, with this exporter's layout.
 bool fill_engine(std::string& engine, const ShowTable& table, const std::string& which, std::string& why) {
@@ -60,6 +85,7 @@ bool fill_engine(std::string& engine, const ShowTable& table, const std::string&
         return false;
     }
     std::memcpy(&engine[at], &table, sizeof table);
+    pe_checksum_update(engine);
     return true;
 }
 
