@@ -168,6 +168,9 @@ TEST_F(Export, TheWindowsReleasePlaysTheProjectsScenesUnderWine) {
     ASSERT_EQ(access(wine, X_OK), 0) << "needs Debian's wine64 package";
     new_project();
     ASSERT_EQ(tool("oruvane-export", "proj --out rel --windows"), 0) << read_file("err.txt");
+    std::string zip = read_file("rel/proj-win64.zip");
+    ASSERT_GT(zip.size(), 22u);
+    EXPECT_EQ(zip.compare(zip.size() - 22, 4, "PK\x05\x06"), 0) << "the zip ends with its end record, unpadded";
     fs::create_directory("win");
     ASSERT_EQ(std::system("cd win && unzip -q ../rel/proj-win64.zip"), 0);
     EXPECT_TRUE(fs::exists("win/proj.exe") && fs::exists("win/19.ck") && fs::exists("win/README.txt"));

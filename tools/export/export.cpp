@@ -160,6 +160,9 @@ bool write_archive(const std::string& path, bool zip, const std::string& folder,
     struct archive* a = archive_write_new();
     bool ok = zip ? archive_write_set_format_zip(a) == ARCHIVE_OK
                   : archive_write_set_format_pax_restricted(a) == ARCHIVE_OK && archive_write_add_filter_gzip(a) == ARCHIVE_OK;
+    // No padding after the archive's end: a zip padded to libarchive's 10 KiB blocks has bytes after
+    // its central directory, which some unzippers call damage.
+    ok = ok && archive_write_set_bytes_in_last_block(a, 1) == ARCHIVE_OK;
     ok = ok && archive_write_open_FILE(a, out.file()) == ARCHIVE_OK;
     time_t now = std::time(nullptr);
     auto add = [&](const std::string& name, const std::string* bytes, int mode) {
