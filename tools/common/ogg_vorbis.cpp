@@ -48,11 +48,6 @@ sf_count_t memory_write(const void* from, sf_count_t count, void* user) {
 
 sf_count_t memory_tell(void* user) { return static_cast<Memory*>(user)->pos; }
 
-uint32_t u32le(const std::string& b, size_t at) {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 | uint32_t(uint8_t(b[at + 2])) << 16 |
-           uint32_t(uint8_t(b[at + 3])) << 24;
-}
-
 void put_u32le(std::string& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = char(uint8_t(v >> (8 * i)));
 }
