@@ -1,5 +1,5 @@
 // The track view's state and geometry, shared by the files that draw it (track_view.cpp), turn
-// the pointer and keys into edits (track_input.cpp), show the selected key (track_inspector.cpp)
+// the pointer and keys into edits (track_input.cpp), show the selected key (track_key_panel.cpp)
 // and ask the maker's questions (track_questions.cpp). Used by those four files only.
 #pragma once
 #include <cstdint>
