@@ -212,11 +212,9 @@ TEST(MusicModule, NotAStreamButAModule) {
     EXPECT_NE(run.said["module"], 0);
 }
 
-TEST(MusicModule, PlaysAndLoopsPastItsSongLength) {
-    ScratchDir dir;
-    write_file("vae5.wav", tracker_module());
-    Heard run = run_scenario("disk", "show", 2000);
-    ASSERT_EQ(run.said["music_state"], 1);
+// Three passes of the test module's 0.48 s song from the first loud frame on, each loud for its
+// first four rows and silent after the tone is cut on row 4.
+static void expect_three_passes(const Heard& run) {
     size_t start = first_loud(run, 300);
     ASSERT_NE(start, SIZE_MAX) << "nothing came out";
     for (int k = 0; k < 3; ++k) {
@@ -227,6 +225,14 @@ TEST(MusicModule, PlaysAndLoopsPastItsSongLength) {
     }
 }
 
+TEST(MusicModule, PlaysAndLoopsPastItsSongLength) {
+    ScratchDir dir;
+    write_file("vae5.wav", tracker_module());
+    Heard run = run_scenario("disk", "show", 2000);
+    ASSERT_EQ(run.said["music_state"], 1);
+    expect_three_passes(run);
+}
+
 TEST(MusicModule, GoesOnLoopingAfterASeek) {
     ScratchDir dir;
     write_file("vae5.wav", tracker_module());
@@ -234,14 +240,7 @@ TEST(MusicModule, GoesOnLoopingAfterASeek) {
     Heard run = run_scenario("disk", "music_seek", 960);
     ASSERT_EQ(run.said["seek"], 1);
     ASSERT_EQ(run.said["play"], 1);
-    size_t start = first_loud(run, 300);
-    ASSERT_NE(start, SIZE_MAX) << "nothing came out";
-    for (int k = 0; k < 3; ++k) {
-        double at = (double)start / RATE + 0.48 * k;
-        ASSERT_GE(run.frames(), frames_of(at + 0.45)) << "output too short";
-        EXPECT_GT(loudness(run, frames_of(at + 0.03), frames_of(at + 0.2)), 0.05) << "pass " << k;
-        EXPECT_LT(loudness(run, frames_of(at + 0.28), frames_of(at + 0.45)), 0.002) << "pass " << k;
-    }
+    expect_three_passes(run);
 }
 
 class Unplayable : public ::testing::TestWithParam<const char*> {};
